@@ -1,0 +1,16 @@
+# One interface target that every library, program, test and benchmark links:
+# the language standard, the warnings, and the rule that every string literal
+# becomes a QString only on purpose.
+add_library(vesmar_options INTERFACE)
+target_compile_features(vesmar_options INTERFACE cxx_std_20)
+target_compile_options(vesmar_options INTERFACE -Wall -Wextra -Wpedantic)
+target_compile_definitions(vesmar_options INTERFACE
+    QT_NO_CAST_FROM_ASCII
+    QT_NO_CAST_TO_ASCII
+    QT_NO_NARROWING_CONVERSIONS_IN_CONNECT)
+
+if(VESMAR_SANITIZE)
+    target_compile_options(vesmar_options INTERFACE
+        -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    target_link_options(vesmar_options INTERFACE -fsanitize=address,undefined)
+endif()

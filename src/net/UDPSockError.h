@@ -1,0 +1,9 @@
+#pragma once
+
+#include "text/Exception.h"
+
+// Socket and address failures of the UDP endpoint.
+class UDPSockError : public Exception {
+  public:
+    using Exception::Exception;
+};

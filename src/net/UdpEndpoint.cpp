@@ -1,0 +1,3 @@
+#include "net/UdpEndpoint.h"
+
+UdpEndpoint::~UdpEndpoint() = default;
