@@ -1,0 +1,75 @@
+#include "core/DataFiles.h"
+
+#include "core/DirectoryFile.h"
+#include "core/Entry.h"
+#include "core/FileErrorTexts.h"
+#include "core/SettingsFile.h"
+#include "text/Exception.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+const QString kSettingsFileName = u"Vesmar.ini"_s;
+const QString kDirectoryFileName = u"ListCorr.dat"_s;
+}  // namespace
+
+QString DataFiles::programDirectory() {
+    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + u'/');
+}
+
+DataFiles::DataFiles(const QString& dir)
+    : settingsPath_(QDir(dir).filePath(kSettingsFileName)),
+      directoryPath_(QDir(dir).filePath(kDirectoryFileName)) {}
+
+DataFiles::Loaded DataFiles::load() {
+    Loaded loaded;
+    try {
+        loaded.settings = SettingsFile::load(settingsPath_);
+        settingsReadWhole_ = true;
+    } catch (const Exception& error) {
+        settingsReadWhole_ = false;
+        loaded.errors.append(error.message());
+    }
+    loaded.settings.myName = NormalizeSelfName(loaded.settings.myName);
+
+    try {
+        DirectoryFile::Contents contents = DirectoryFile::read(directoryPath_);
+        loaded.directoryLines = std::move(contents.lines);
+        directoryReadWhole_ = contents.whole;
+    } catch (const Exception& error) {
+        directoryReadWhole_ = false;
+        loaded.errors.append(error.message());
+    }
+    return loaded;
+}
+
+QStringList DataFiles::save(const QStringList& directoryLines, Settings settings) {
+    QStringList errors;
+    if (!directoryReadWhole_) {
+        errors.append(
+            u"Список корреспондентов не сохранён: файл %1 не был прочитан полностью при запуске."_s
+                .arg(FullFilePath(directoryPath_)));
+    } else {
+        try {
+            DirectoryFile::write(directoryPath_, directoryLines);
+        } catch (const Exception& error) {
+            errors.append(error.message());
+        }
+    }
+
+    settings.myName = NormalizeSelfName(settings.myName);
+    if (!settingsReadWhole_) {
+        errors.append(u"Настройки не сохранены: файл %1 не удалось прочитать при запуске."_s.arg(
+            FullFilePath(settingsPath_)));
+    } else {
+        try {
+            SettingsFile::save(settingsPath_, settings);
+        } catch (const Exception& error) {
+            errors.append(error.message());
+        }
+    }
+    return errors;
+}

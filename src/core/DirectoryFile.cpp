@@ -1,0 +1,60 @@
+#include "core/DirectoryFile.h"
+
+#include "core/FileErrorTexts.h"
+#include "text/Cp1251.h"
+#include "text/Exception.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+DirectoryFile::Contents DirectoryFile::read(const QString& path) {
+    Contents contents;
+    if (!QFileInfo::exists(path)) {
+        return contents;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw Exception(CannotOpenFileText(path));
+    }
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        throw Exception(CannotOpenFileText(path));
+    }
+    const qsizetype nul = bytes.indexOf('\0');
+    if (nul >= 0) {
+        contents.whole = nul + 1 == bytes.size();
+        bytes.truncate(nul);
+    }
+
+    qsizetype start = 0;
+    const qsizetype size = bytes.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char byte = bytes.at(i);
+        if (byte != '\r' && byte != '\n') {
+            continue;
+        }
+        contents.lines.append(Cp1251::decode(bytes.sliced(start, i - start)));
+        if (byte == '\r' && i + 1 < size && bytes.at(i + 1) == '\n') {
+            ++i;
+        }
+        start = i + 1;
+    }
+    if (start < size) {
+        contents.lines.append(Cp1251::decode(bytes.sliced(start)));
+    }
+    return contents;
+}
+
+void DirectoryFile::write(const QString& path, const QStringList& lines) {
+    QByteArray bytes;
+    for (const QString& line : lines) {
+        bytes += Cp1251::encode(line).replace('\0', '?');
+        bytes += "\r\n";
+    }
+    QSaveFile file(path);
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        throw Exception(CannotCreateFileText(path));
+    }
+}
