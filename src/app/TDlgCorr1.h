@@ -1,10 +1,37 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
 
-// The correspondent dialog: a name and an address typed by the user.
+class QKeyEvent;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QShowEvent;
+
+// The correspondent dialog: a name and an address typed by the user. Created
+// once with the main window and reused; there is no cancel button: Enter
+// anywhere presses OK, Escape does nothing, the close box ends the dialog
+// without confirming it.
 class TDlgCorr1 : public QDialog {
     Q_OBJECT
   public:
     explicit TDlgCorr1(QWidget* parent = nullptr);
+
+    // Cuts the blanks around name and address (they stay cut even when the
+    // dialog is not confirmed), shows them in Edit1 and Edit2 and runs the
+    // dialog modally. On OK the two texts are read back with their blanks cut
+    // and true is returned; otherwise the variables keep the cut input.
+    bool ExecuteCorrespondentDialog(QString& name, QString& address);
+
+    QLabel* Label1;
+    QLineEdit* Edit1;
+    QLabel* Label2;
+    QLineEdit* Edit2;
+    QLabel* Label3;
+    QPushButton* OKButton;
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 };

@@ -1,0 +1,82 @@
+#include "app/DirectoryCommands.h"
+
+#include "app/ConfirmBox.h"
+#include "app/TDlgCorr1.h"
+#include "core/Entry.h"
+#include "core/EntryList.h"
+#include "text/Normalization.h"
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+DirectoryCommands::DirectoryCommands(EntryList& directory, TDlgCorr1& dialog, QWidget* boxParent)
+    : directory_(directory), dialog_(dialog), boxParent_(boxParent) {}
+
+void DirectoryCommands::N3Click() {
+    if (directory_.count() == 0 || directory_.selectedIndex() < 0) {
+        return;
+    }
+    QString name;
+    QString address;
+    // A line that is no entry opens the dialog with both fields empty.
+    SplitEntry(CutSpacesCopy(directory_.line(directory_.selectedIndex())), name, address);
+    if (!dialog_.ExecuteCorrespondentDialog(name, address)) {
+        return;
+    }
+    const int selected = directory_.selectedIndex();
+    if (selected < 0) {
+        return;
+    }
+    directory_.replace(selected, MakeEntry(name, address));
+}
+
+void DirectoryCommands::N1Click() {
+    QString name;
+    QString address;
+    if (dialog_.ExecuteCorrespondentDialog(name, address)) {
+        directory_.add(MakeEntry(name, address));
+    }
+}
+
+void DirectoryCommands::N7Click() {
+    QString name;
+    QString address;
+    if (!dialog_.ExecuteCorrespondentDialog(name, address)) {
+        return;
+    }
+    const QString entry = MakeEntry(name, address);
+    if (directory_.count() == 0) {
+        directory_.add(entry);
+    } else {
+        directory_.insert(std::max(directory_.selectedIndex(), 0), entry);
+    }
+}
+
+void DirectoryCommands::N2Click() {
+    if (directory_.count() == 0 || directory_.selectedIndex() < 0) {
+        return;
+    }
+    QString name;
+    QString address;
+    SplitEntry(directory_.line(directory_.selectedIndex()), name, address);
+    if (!name.isEmpty() || !address.isEmpty()) {
+        if (!ConfirmBox::ask(u"Вы желаете удалить эту строку из списка ?"_s, boxParent_)) {
+            return;
+        }
+    }
+    const int selected = directory_.selectedIndex();
+    if (selected < 0) {
+        return;
+    }
+    directory_.remove(selected);
+}
+
+void DirectoryCommands::N17Click() {
+    if (directory_.count() == 0) {
+        return;
+    }
+    if (ConfirmBox::ask(u"Вы желаете очистить ВЕСЬ список ?"_s, boxParent_)) {
+        directory_.clear();
+    }
+}

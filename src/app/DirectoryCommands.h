@@ -1,0 +1,35 @@
+#pragma once
+
+class EntryList;
+class QWidget;
+class TDlgCorr1;
+
+// The editing commands of the directory's pop-up menu: add, insert, edit,
+// delete and delete all, through the correspondent dialog and the
+// confirmation box. The directory may change while the dialog or the box is
+// open (datagrams are still handled), so edit and delete act on the line
+// selected when it closes, and do nothing when by then no line is selected.
+class DirectoryCommands {
+  public:
+    // boxParent is the window the confirmation boxes belong to.
+    DirectoryCommands(EntryList& directory, TDlgCorr1& dialog, QWidget* boxParent = nullptr);
+
+    // Edit: the selected line, split into name and address, is replaced by
+    // the confirmed entry at the same position.
+    void N3Click();
+    // Add: a confirmed entry is appended.
+    void N1Click();
+    // Insert: a confirmed entry goes above the selected line, or first when
+    // no line is selected.
+    void N7Click();
+    // Delete: removes the selected line, asking first unless its name and
+    // address are both empty.
+    void N2Click();
+    // Delete all: empties the directory after asking.
+    void N17Click();
+
+  private:
+    EntryList& directory_;
+    TDlgCorr1& dialog_;
+    QWidget* boxParent_;
+};
