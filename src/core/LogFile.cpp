@@ -5,19 +5,45 @@
 #include "text/Exception.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
 
-// A plain file, not a temporary one renamed over it: the person chose this
-// path, which may be a file with links or a device, and asked for it to be
-// replaced.
-void SaveLogFile(const QString& path, const QString& text) {
-    const QByteArray bytes = Cp1251::encode(text);
+namespace {
+
+// A device or other special file chosen as the target is written in place:
+// there is nothing to replace atomically, and renaming over it would destroy it.
+bool writeInPlace(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        throw Exception(CannotCreateFileText(path));
+        return false;
     }
     const bool written = file.write(bytes) == bytes.size() && file.flush();
     file.close();
-    if (!written || file.error() != QFileDevice::NoError) {
+    return written && file.error() == QFileDevice::NoError;
+}
+
+// A regular file gets the new content through a temporary file that replaces
+// it only when written whole, so a full disk never leaves a cut-off log behind
+// and the earlier file stays as it was.
+bool replaceWhole(const QString& path, const QByteArray& bytes) {
+    QSaveFile file(path);
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+    }
+    return file.commit();
+}
+
+}  // namespace
+
+void SaveLogFile(const QString& path, const QString& text) {
+    const QByteArray bytes = Cp1251::encode(text);
+    const QFileInfo target(path);
+    const bool special = target.exists() && !target.isFile() && !target.isDir();
+    if (!(special ? writeInPlace(path, bytes) : replaceWhole(path, bytes))) {
         throw Exception(CannotCreateFileText(path));
     }
 }
