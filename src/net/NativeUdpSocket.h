@@ -1,0 +1,74 @@
+#pragma once
+
+#include "net/UdpEndpoint.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+
+#include <optional>
+#include <span>
+
+// One IPv4 datagram socket and the few system calls the endpoint makes on it.
+// Every platform call of the network layer lives in this file pair, so a port
+// to another system replaces these two files and nothing else.
+//
+// Addresses are IPv4 addresses in host byte order (127.0.0.1 is 0x7F000001),
+// ports are in host byte order. Functions that can fail give 0 or the
+// system's error code, read right after the failing call.
+class NativeUdpSocket {
+  public:
+    // What one receive gave.
+    struct Datagram {
+        // The datagram's real size; -1 when the read failed or the datagram
+        // did not fit the area (it is discarded then, never cut).
+        int size = -1;
+        // The sender; 0 and 0 when the system did not say.
+        quint32 address = 0;
+        quint16 port = 0;
+        // 0, or the system's error code of a failed read.
+        int error = 0;
+    };
+
+    NativeUdpSocket() = default;
+    ~NativeUdpSocket();
+    NativeUdpSocket(const NativeUdpSocket&) = delete;
+    NativeUdpSocket& operator=(const NativeUdpSocket&) = delete;
+
+    // Creates the socket (closing one that is open). Sends block while the
+    // system's send queue is full; receives never block.
+    [[nodiscard]] int open();
+    void close();
+    [[nodiscard]] bool isOpen() const { return handle_ >= 0; }
+    // The descriptor to watch for readability.
+    [[nodiscard]] qintptr handle() const { return handle_; }
+
+    // Binds to every local address at the port, exclusively: a port that
+    // another socket holds is an error, never shared.
+    [[nodiscard]] int bindAny(quint16 port);
+    // The bound local port; 0 when the socket has none.
+    [[nodiscard]] quint16 localPort() const;
+
+    // Sends data as one datagram.
+    [[nodiscard]] int sendTo(std::span<const char> data, quint32 address, quint16 port);
+
+    // Reads one waiting datagram into the area. When none waits, error is a
+    // tolerated code (see isTolerated).
+    [[nodiscard]] Datagram receive(std::span<char> area);
+
+    // The text as a numeric IPv4 address by the rules of inet_addr: one to
+    // four parts, each decimal, octal (leading 0) or hexadecimal (0x); the
+    // text ends at its first NUL. Nothing for a text that is not such an
+    // address, and for 255.255.255.255, whose value means "no address".
+    [[nodiscard]] static std::optional<quint32> parseNumericAddress(const QByteArray& text);
+
+    // Errors that only mean "not now": would block, or interrupted.
+    [[nodiscard]] static bool isTolerated(int error);
+    // The system's words for an error code.
+    [[nodiscard]] static QString errorText(int error);
+    // How a failed bind is reported to the user.
+    [[nodiscard]] static UdpEndpoint::BindState bindStateFor(int error);
+
+  private:
+    int handle_ = -1;
+};

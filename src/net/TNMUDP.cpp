@@ -1,0 +1,326 @@
+#include "net/TNMUDP.h"
+
+#include "net/UDPSockError.h"
+#include "text/Cp1251.h"
+#include "text/Exception.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QHostAddress>
+#include <QHostInfo>
+#include <QSocketNotifier>
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Status levels of the status texts.
+constexpr int kLevelSending = 2;
+constexpr int kLevelStartup = 8;
+constexpr int kLevelErrorMessage = 8;
+constexpr int kLevelErrorCheck = 16;
+
+quint16 low16(int value) {
+    return static_cast<quint16>(value & 0xFFFF);
+}
+
+// The address as "%d.%d.%d.%d": four decimal numbers without leading zeros.
+// Written out by hand; a formatted print costs more than the whole receive.
+QString dottedAddress(quint32 address) {
+    std::array<char, 16> text{};
+    size_t length = 0;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const unsigned part = (address >> shift) & 0xFFu;
+        if (part >= 100) {
+            text[length++] = static_cast<char>('0' + part / 100);
+        }
+        if (part >= 10) {
+            text[length++] = static_cast<char>('0' + part / 10 % 10);
+        }
+        text[length++] = static_cast<char>('0' + part % 10);
+        if (shift > 0) {
+            text[length++] = '.';
+        }
+    }
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(length));
+}
+
+[[noreturn]] void raiseInvalidBuffer() {
+    throw Exception(u"Invalid buffer"_s);
+}
+
+[[noreturn]] void raiseLookupCanceled() {
+    throw UDPSockError(u"Host Lookup Canceled"_s);
+}
+
+}  // namespace
+
+TNMUDP::TNMUDP(QObject* owner) : QObject(owner) {
+    ReportStatus(kLevelStartup, u"Initializing Winsock"_s);
+    openSocket();
+}
+
+TNMUDP::~TNMUDP() {
+    delete notifier_;
+    notifier_ = nullptr;
+    socket_.close();
+}
+
+void TNMUDP::SetRemoteHost(const QString& host) {
+    remoteHost_ = host;
+}
+
+QString TNMUDP::RemoteHost() const {
+    return remoteHost_;
+}
+
+void TNMUDP::SetRemotePort(int port) {
+    remotePort_ = port;
+}
+
+int TNMUDP::RemotePort() const {
+    return remotePort_;
+}
+
+void TNMUDP::SetLocalPort(int port) {
+    closeSocket();
+    bindState_ = BindState::NotBound;
+    bindFailureReason_.clear();
+    openSocket();
+    localPort_ = port;
+    BindLocal();
+}
+
+int TNMUDP::LocalPort() const {
+    return localPort_;
+}
+
+void TNMUDP::SetReportLevel(int level) {
+    reportLevel_ = level;
+}
+
+int TNMUDP::ReportLevel() const {
+    return reportLevel_;
+}
+
+quint16 TNMUDP::boundPort() const {
+    return bindState_ == BindState::Bound ? socket_.localPort() : quint16{0};
+}
+
+void TNMUDP::openSocket() {
+    const int error = socket_.open();
+    if (error != 0) {
+        CheckSocketError(error);
+        return;  // tolerated: the endpoint goes on without a socket
+    }
+    notifier_ = new QSocketNotifier(socket_.handle(), QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, &TNMUDP::ReceivePending);
+}
+
+void TNMUDP::closeSocket() {
+    if (notifier_ != nullptr) {
+        // This may run inside the notifier's own activation (a receive
+        // handler that rewrites LocalPort), so the object goes later; once
+        // disabled it no longer watches the descriptor.
+        notifier_->setEnabled(false);
+        notifier_->deleteLater();
+        notifier_ = nullptr;
+    }
+    socket_.close();
+}
+
+void TNMUDP::BindLocal() {
+    // A socket is bound once: a second attempt on a bound socket could only
+    // fail, and one after a failure would report the same failure again.
+    if (!socket_.isOpen() || bindState_ != BindState::NotBound) {
+        return;
+    }
+    const int error = socket_.bindAny(low16(localPort_));
+    bindState_ = NativeUdpSocket::bindStateFor(error);
+    if (error == 0) {
+        bindFailureReason_.clear();
+        return;
+    }
+    bindFailureReason_ = Cp1251::fromTyped(NativeUdpSocket::errorText(error));
+    emit bindFailed();
+}
+
+void TNMUDP::ReportStatus(int level, const QString& text) {
+    if (level > reportLevel_) {
+        return;
+    }
+    lastStatus_ = text;
+    if (OnStatus) {
+        OnStatus(this, lastStatus_);
+    }
+}
+
+QString TNMUDP::CheckSocketError(int lastError) {
+    ReportStatus(kLevelErrorCheck, u"Checking Error In Error Manager"_s);
+    if (NativeUdpSocket::isTolerated(lastError)) {
+        return {};
+    }
+    QString text;
+    if (lastError != 0) {
+        text = u"Unknown Error No. "_s + QString::number(lastError);
+    }
+    ReportStatus(kLevelErrorMessage, u"Looking Up Error Message"_s + text);
+    throw UDPSockError(text);
+}
+
+void TNMUDP::SendDatagram(std::span<const char> Buff, int count) {
+    // The send's own copy: the caller may refill its buffer while this send
+    // waits for a lookup, and OnBufferInvalid repairs the copy only.
+    std::vector<char> copy(Buff.begin(), Buff.end());
+
+    bool firstPass = true;
+    while (count == 0) {
+        if (!firstPass || !OnBufferInvalid) {
+            raiseInvalidBuffer();
+        }
+        firstPass = false;
+        bool handled = false;
+        OnBufferInvalid(handled, std::span<char>(copy), count);
+        if (!handled) {
+            raiseInvalidBuffer();
+        }
+    }
+    // Never read past the caller's buffer.
+    if (count < 0 || static_cast<size_t>(count) > copy.size()) {
+        raiseInvalidBuffer();
+    }
+
+    const quint32 remote = ResolveRemote();
+    if (remote == 0) {
+        throw UDPSockError(u"Null Remote Address"_s);
+    }
+    ReportStatus(kLevelSending, u"Sending Data"_s);
+    // As with any datagram, a send the network drops goes unnoticed.
+    (void)socket_.sendTo(std::span<const char>(copy).first(static_cast<size_t>(count)), remote,
+                         low16(remotePort_));
+    if (OnDataSend) {
+        OnDataSend(this);
+    }
+}
+
+quint32 TNMUDP::ResolveRemote() {
+    // The host text as a C string: it ends at its first NUL.
+    QString name = remoteHost_;
+    const qsizetype nul = name.indexOf(QChar(u'\0'));
+    if (nul >= 0) {
+        name.truncate(nul);
+    }
+    // A text longer than the name area is never cut into another name: it
+    // is a name that cannot be resolved.
+    const bool fits = name.size() <= kNameArea;
+    if (fits) {
+        // 255.255.255.255 gives nothing here and is looked up like a name.
+        if (const auto address = NativeUdpSocket::parseNumericAddress(Cp1251::encode(name))) {
+            return *address;
+        }
+    }
+
+    bool offered = false;
+    for (;;) {
+        if (const auto address = fits ? lookUp(name) : std::nullopt) {
+            return *address;
+        }
+        if (offered) {
+            raiseLookupCanceled();
+        }
+        offered = true;
+        bool handled = false;
+        if (OnInvalidHost) {
+            OnInvalidHost(handled);
+        }
+        if (!handled) {
+            raiseLookupCanceled();
+        }
+    }
+}
+
+std::optional<quint32> TNMUDP::lookUp(const QString& name) {
+    // An address literal (255.255.255.255 is the one that gets here) is its
+    // own answer; asking for it would only start a reverse lookup of its
+    // name, which can stall the send for seconds on a network without DNS.
+    if (const QHostAddress literal(name); literal.protocol() == QAbstractSocket::IPv4Protocol) {
+        return literal.toIPv4Address();
+    }
+
+    struct Answer {
+        bool done = false;
+        std::optional<quint32> address;
+    };
+    Answer answer;
+    QEventLoop loop;
+    // The answer is delivered to this wait only; the callback dies with it.
+    QObject context;
+    QHostInfo::lookupHost(name, &context, [&answer, &loop](const QHostInfo& info) {
+        answer.done = true;
+        if (info.error() == QHostInfo::NoError) {
+            for (const QHostAddress& address : info.addresses()) {
+                if (address.protocol() == QAbstractSocket::IPv4Protocol) {
+                    answer.address = address.toIPv4Address();
+                    break;
+                }
+            }
+        }
+        loop.quit();
+    });
+
+    ++lookupWaits_;
+    struct WaitEnd {
+        TNMUDP* endpoint;
+        ~WaitEnd() {
+            if (--endpoint->lookupWaits_ == 0) {
+                QMetaObject::invokeMethod(
+                    endpoint,
+                    [e = endpoint] {
+                        if (e->lookupWaits_ == 0) {
+                            emit e->lookupWaitEnded();
+                        }
+                    },
+                    Qt::QueuedConnection);
+            }
+        }
+    } waitEnd{this};
+
+    // Sleeps until events arrive; other events run meanwhile, nested sends
+    // included, each with a wait of its own.
+    while (!answer.done) {
+        if (loop.exec() != 0 && !answer.done) {
+            // Event loops refuse to start while the application quits; the
+            // answer still comes as an event.
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
+    }
+    return answer.address;
+}
+
+void TNMUDP::ReceivePending() {
+    const NativeUdpSocket::Datagram datagram = socket_.receive(datagramArea_);
+    if (datagram.size < 0 && NativeUdpSocket::isTolerated(datagram.error)) {
+        return;  // nothing was waiting after all
+    }
+    receivedLength_ = datagram.size;
+    if (OnDataReceived) {
+        // A text of this call's own: a nested delivery must not change the
+        // FromIP of a handler that is still running.
+        const QString fromIP = dottedAddress(datagram.address);
+        OnDataReceived(this, receivedLength_, fromIP, datagram.port);
+    }
+}
+
+void TNMUDP::ReadDatagram(std::span<char> Buff, int& count) {
+    if (receivedLength_ <= 0) {
+        count = receivedLength_;
+        return;
+    }
+    const size_t copied = std::min(static_cast<size_t>(receivedLength_), Buff.size());
+    std::copy_n(datagramArea_.begin(), copied, Buff.begin());
+    count = static_cast<int>(copied);
+}

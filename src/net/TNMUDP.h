@@ -1,0 +1,129 @@
+#pragma once
+
+#include "net/NativeUdpSocket.h"
+#include "net/UdpEndpoint.h"
+#include "net/UdpEvents.h"
+
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <optional>
+#include <span>
+
+class QSocketNotifier;
+
+// The program's UDP endpoint: one IPv4 datagram socket bound to LocalPort on
+// every local address. SendDatagram sends a buffer to RemoteHost:RemotePort,
+// resolving a host name first; every datagram that arrives raises
+// OnDataReceived, from whose handler the owner copies it with ReadDatagram.
+// Everything runs on the GUI thread.
+//
+// Receiving: each readability notice reads one datagram. Notices keep coming
+// while a handler runs a nested event loop (a modal box), so datagrams are
+// then delivered nested.
+//
+// Name lookup: a send to a name waits for the answer in a nested event loop,
+// so GUI events (datagrams, timers, commands) are handled meanwhile; each
+// waiting send gets the answer to its own lookup.
+class TNMUDP : public QObject, public UdpEndpoint {
+    Q_OBJECT
+
+  public:
+    // Size of the datagram area: longer datagrams are read as failed (-1).
+    static constexpr int kDatagramArea = 2048;
+    // The longest host text; a longer one is a name that cannot be resolved.
+    static constexpr int kNameArea = 127;
+
+    // Creates the socket (not yet bound; writing LocalPort binds it).
+    // Raises UDPSockError when no socket can be created.
+    explicit TNMUDP(QObject* owner);
+    ~TNMUDP() override;
+
+    void SetRemoteHost(const QString& host) override;
+    [[nodiscard]] QString RemoteHost() const override;
+    // Only the low 16 bits are used.
+    void SetRemotePort(int port);
+    [[nodiscard]] int RemotePort() const;
+    // Rebuilds the socket and binds it to the port (low 16 bits) on every
+    // local address. Raises UDPSockError only when no socket can be created;
+    // a failed bind is recorded in bindState() and signalled by bindFailed().
+    void SetLocalPort(int port);
+    [[nodiscard]] int LocalPort() const;
+    // The highest status level passed on to OnStatus.
+    void SetReportLevel(int level);
+    [[nodiscard]] int ReportLevel() const;
+
+    // Sends the first count characters of Buff as one datagram. Works on its
+    // own copy of Buff. A count of 0 is offered to OnBufferInvalid for repair;
+    // an unrepaired count, and a count outside 0..Buff.size(), raise Exception
+    // "Invalid buffer". Raises UDPSockError "Host Lookup Canceled" when the
+    // name cannot be resolved, "Null Remote Address" for 0.0.0.0.
+    void SendDatagram(std::span<const char> Buff, int count) override;
+    // Copies the last datagram read, at most Buff.size() bytes, to Buff.
+    // count := the number of bytes copied, or -1 when the read failed.
+    void ReadDatagram(std::span<char> Buff, int& count) override;
+
+    // Binds the socket to LocalPort. A socket is bound once: after a bind,
+    // successful or failed, this does nothing until LocalPort is written
+    // again, so the owner's second call after loading its settings neither
+    // fails nor reports a failure twice.
+    void BindLocal();
+
+    // The error text for a socket error code: empty for a tolerated code
+    // (would block, interrupted); otherwise raises UDPSockError
+    // "Unknown Error No. " + code.
+    QString CheckSocketError(int lastError);
+
+    [[nodiscard]] BindState bindState() const override { return bindState_; }
+    [[nodiscard]] QString bindFailureReason() const override { return bindFailureReason_; }
+    // The port the socket is bound to; 0 when it is not bound.
+    [[nodiscard]] quint16 boundPort() const;
+
+    // True while a send waits for a name lookup. The endpoint and its owner
+    // must not be destroyed then (the waiting send would resume inside them):
+    // defer a close until lookupWaitEnded().
+    [[nodiscard]] bool isWaitingForLookup() const { return lookupWaits_ > 0; }
+
+    // The last status text passed on to OnStatus.
+    [[nodiscard]] QString LastStatus() const { return lastStatus_; }
+
+    TNotifyEvent OnDataSend;
+    TOnStatus OnStatus;
+
+  signals:
+    // A bind failed; bindState() and bindFailureReason() say why.
+    void bindFailed();
+    // No send waits for a lookup any more. Posted through the event queue, so
+    // it never runs inside the send that waited, and dropped if another wait
+    // has begun by the time it would be delivered.
+    void lookupWaitEnded();
+
+  private:
+    void ReportStatus(int level, const QString& text);
+    void openSocket();
+    void closeSocket();
+    void ReceivePending();
+    // The destination of a send, in host byte order.
+    [[nodiscard]] quint32 ResolveRemote();
+    // One lookup of the name, waited for in a nested event loop; the first
+    // IPv4 address of the answer, or nothing.
+    [[nodiscard]] std::optional<quint32> lookUp(const QString& name);
+
+    NativeUdpSocket socket_;
+    QSocketNotifier* notifier_ = nullptr;
+
+    std::array<char, kDatagramArea> datagramArea_{};
+    int receivedLength_ = 0;
+
+    QString remoteHost_;
+    int remotePort_ = 0;
+    int localPort_ = 0;
+    int reportLevel_ = 1;
+    QString lastStatus_;
+
+    BindState bindState_ = BindState::NotBound;
+    QString bindFailureReason_;
+
+    int lookupWaits_ = 0;
+};
