@@ -1,0 +1,263 @@
+#include "core/Conference.h"
+
+#include "net/UdpEndpoint.h"
+#include "text/Exception.h"
+#include "text/Normalization.h"
+
+using DatagramParser::Keyword;
+using DatagramParser::KeywordMatch;
+
+Conference::Conference(UdpEndpoint& endpoint, std::function<int()> recipientChoice, QObject* parent)
+    : QObject(parent),
+      sender_(endpoint),
+      endpoint_(endpoint),
+      recipientChoice_(std::move(recipientChoice)),
+      directory_(EntryList::Order::AsGiven, this),
+      roster_(EntryList::Order::Sorted, this) {}
+
+bool Conference::selective() const {
+    return recipientChoice_ && recipientChoice_() > 0;
+}
+
+// ---- presence -------------------------------------------------------------
+
+PresenceOutcome Conference::registerAll() {
+    return sendToDirectory(Protocol::kMyNameIs2);
+}
+
+PresenceOutcome Conference::sendExitNotices() {
+    return sendToDirectory(Protocol::kIAmExit);
+}
+
+PresenceOutcome Conference::sendToDirectory(const QString& keyword) {
+    if (directory_.count() == 0) {
+        return PresenceOutcome::NothingToDo;
+    }
+    if (!Protocol::selfNameFits(selfName_)) {
+        return PresenceOutcome::NameTooLong;
+    }
+    const QString text = Protocol::controlText(keyword, selfName_);
+    // One line that cannot be sent to (a host name that does not resolve)
+    // must not cut off every line after it, so the loop goes on and the
+    // failures are reported once at its end.
+    QList<ConferenceTexts::SendFailure> failures;
+    for (int i = 0; i < directory_.count(); ++i) {
+        QString name;
+        QString address;
+        SplitEntry(directory_.line(i), name, address);
+        if (address.isEmpty()) {
+            continue;
+        }
+        try {
+            sender_.send(address, text);
+        } catch (const Exception& error) {
+            failures.append({address, error.message()});
+        }
+    }
+    if (!failures.isEmpty()) {
+        throw Exception(ConferenceTexts::sendFailures(failures));
+    }
+    return PresenceOutcome::Done;
+}
+
+// ---- chat and sharing -----------------------------------------------------
+
+Conference::Delivery Conference::sendToRecipients(bool selectiveMode, const QString& text) {
+    if (selectiveMode) {
+        const int selected = roster_.selectedIndex();
+        if (selected < 0) {
+            return Delivery::NoRecipient;
+        }
+        QString name;
+        QString address;
+        SplitEntry(roster_.line(selected), name, address);
+        if (address.isEmpty()) {
+            return Delivery::NoRecipient;
+        }
+        if (!Protocol::fits(text)) {
+            return Delivery::TooLong;
+        }
+        sender_.send(address, text);
+        return Delivery::Sent;
+    }
+    Delivery delivery = Delivery::NoRecipient;
+    for (int i = 0; i < roster_.count(); ++i) {
+        QString name;
+        QString address;
+        SplitEntry(roster_.line(i), name, address);
+        if (address.isEmpty()) {
+            continue;
+        }
+        if (!Protocol::fits(text)) {
+            return Delivery::TooLong;
+        }
+        sender_.send(address, text);
+        delivery = Delivery::Sent;
+    }
+    return delivery;
+}
+
+ChatOutcome Conference::sendChat(const QString& messageText) {
+    QString message = messageText;
+    CutSpaces(message);
+    if (message.isEmpty()) {
+        return ChatOutcome::EmptyMessage;
+    }
+    if (roster_.count() == 0) {
+        return ChatOutcome::NothingToSend;
+    }
+    if (!Protocol::selfNameFits(selfName_)) {
+        return ChatOutcome::NameTooLong;
+    }
+    const bool selectiveMode = selective();
+    switch (
+        sendToRecipients(selectiveMode, Protocol::chatText(selfName_, message, selectiveMode))) {
+        case Delivery::Sent:
+            return ChatOutcome::Sent;
+        case Delivery::TooLong:
+            return ChatOutcome::TooLong;
+        case Delivery::NoRecipient:
+            break;
+    }
+    return ChatOutcome::NothingToSend;
+}
+
+bool Conference::shareEntry(const QString& entry) {
+    return sendToRecipients(selective(), Protocol::sharingText(selfName_, entry)) !=
+           Delivery::TooLong;
+}
+
+SharingOutcome Conference::shareDirectory() {
+    SharingOutcome result;
+    if (directory_.count() == 0 || roster_.count() == 0) {
+        return result;
+    }
+    if (!Protocol::selfNameFits(selfName_)) {
+        result.outcome = PresenceOutcome::NameTooLong;
+        return result;
+    }
+    result.outcome = PresenceOutcome::Done;
+    for (int i = 0; i < directory_.count(); ++i) {
+        QString entry = directory_.line(i);
+        CutSpaces(entry);
+        if (!entry.isEmpty() && !shareEntry(entry)) {
+            ++result.entriesNotSent;
+        }
+    }
+    return result;
+}
+
+SharingOutcome Conference::shareSelectedEntry() {
+    SharingOutcome result;
+    if (directory_.count() == 0 || roster_.count() == 0 || directory_.selectedIndex() < 0) {
+        return result;
+    }
+    QString entry = directory_.line(directory_.selectedIndex());
+    CutSpaces(entry);
+    if (entry.isEmpty()) {
+        return result;
+    }
+    if (!Protocol::selfNameFits(selfName_)) {
+        result.outcome = PresenceOutcome::NameTooLong;
+        return result;
+    }
+    result.outcome = PresenceOutcome::Done;
+    if (!shareEntry(entry)) {
+        result.entriesNotSent = 1;
+    }
+    return result;
+}
+
+// ---- link check -----------------------------------------------------------
+
+LinkCheckOutcome Conference::checkLink() {
+    const int selected = directory_.selectedIndex();
+    if (directory_.count() == 0 || selected < 0) {
+        return LinkCheckOutcome::NothingSelected;
+    }
+    QString line = directory_.line(selected);
+    CutSpaces(line);
+    QString name;
+    QString address;
+    SplitEntry(line, name, address);
+    if (address.isEmpty()) {
+        return LinkCheckOutcome::IncorrectCorrespondent;
+    }
+    sender_.send(address, Protocol::controlText(Protocol::kAutoDetect1));
+    return LinkCheckOutcome::Sent;
+}
+
+// ---- receive dispatcher ---------------------------------------------------
+
+void Conference::dispatch(int numberBytes, const QString& fromIP) {
+    int count = 0;
+    endpoint_.ReadDatagram(receiveBuffer_, count);
+    if (numberBytes <= 0 || count <= 0) {
+        return;
+    }
+    // From here on only this copy is used: nested dispatches reuse the buffer.
+    const QString text = DatagramParser::receivedText(receiveBuffer_, numberBytes, count);
+    const std::optional<QString> control = DatagramParser::controlText(text);
+    if (!control) {
+        emit chatLineReceived(text);
+        return;
+    }
+    for (const KeywordMatch& match : DatagramParser::matchKeywords(*control)) {
+        apply(match, fromIP);
+    }
+}
+
+void Conference::apply(const KeywordMatch& match, const QString& fromIP) {
+    switch (match.keyword) {
+        case Keyword::AutoDetect1:
+            reply(fromIP, Protocol::kMyNameIs1);
+            break;
+        case Keyword::MyNameIs1:
+            // Whichever line is selected now takes the answer; with none
+            // selected it is appended and nothing becomes selected.
+            directory_.replace(directory_.selectedIndex(), MakeEntry(match.argument, fromIP));
+            emit linkCheckAnswered(fromIP, match.argument);
+            break;
+        case Keyword::AutoDetect0:
+            reply(fromIP, Protocol::kMyNameIs0);
+            break;
+        case Keyword::MyNameIs0:
+            directory_.setSelectedIndex(directory_.add(MakeEntry(match.argument, fromIP)));
+            break;
+        case Keyword::MyNameIs2:
+            addToRoster(match.argument, fromIP);
+            reply(fromIP, Protocol::kMyNameIs3);
+            break;
+        case Keyword::MyNameIs3:
+            addToRoster(match.argument, fromIP);
+            break;
+        case Keyword::IAmExit:
+            roster_.remove(roster_.indexOf(MakeEntry(match.argument, fromIP)));
+            break;
+        case Keyword::NewAddr:
+            if (directory_.indexOf(match.argument) < 0) {
+                directory_.add(match.argument);
+            }
+            break;
+        case Keyword::EditAddr:
+            directory_.remove(directory_.indexOf(match.argument));
+            directory_.add(match.argument);
+            break;
+    }
+}
+
+void Conference::reply(const QString& fromIP, const QString& keyword) {
+    // A self name too long for the reply is not cut; the peer gets nothing.
+    // The commands that send the name tell the user.
+    if (Protocol::selfNameFits(selfName_)) {
+        sender_.send(fromIP, Protocol::controlText(keyword, selfName_));
+    }
+}
+
+void Conference::addToRoster(const QString& name, const QString& fromIP) {
+    const QString entry = MakeEntry(name, fromIP);
+    if (roster_.indexOf(entry) < 0) {
+        roster_.add(entry);
+        emit correspondentAdded(name);
+    }
+}

@@ -1,0 +1,46 @@
+#include "core/ConferenceTexts.h"
+
+#include <QStringList>
+
+using namespace Qt::StringLiterals;
+
+namespace ConferenceTexts {
+
+QString chatTooLong() {
+    return u"Сообщение слишком длинное: вместе с именем оно должно уместиться в 255 знаков."_s;
+}
+
+QString nameTooLong() {
+    return u"Имя слишком длинное: не больше 238 знаков."_s;
+}
+
+QString entriesNotSent(int count) {
+    return u"Не отправлено записей: %1 (не помещаются в одну датаграмму)."_s.arg(count);
+}
+
+QString incorrectCorrespondent() {
+    return u"Error! Не корректный корреспондент"_s;
+}
+
+QString invalidHost() {
+    return u"Error!  \"InvalidHost\""_s;
+}
+
+QString bufferInvalid() {
+    return u"Error!  \"BufferInvalid\""_s;
+}
+
+QString linkCheckResult(const QString& fromIP, const QString& name) {
+    // "ОК" is Cyrillic; two blanks follow its full stop.
+    return u"Проверка связи -> ОК.  Имя корреспондента ("_s + fromIP + u") =\""_s + name + u"\""_s;
+}
+
+QString sendFailures(const QList<SendFailure>& failures) {
+    QStringList lines{u"Не удалось отправить по адресам:"_s};
+    for (const SendFailure& failure : failures) {
+        lines.append(failure.address + u" — "_s + failure.reason);
+    }
+    return lines.join(u'\n');
+}
+
+}  // namespace ConferenceTexts

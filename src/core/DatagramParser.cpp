@@ -1,0 +1,91 @@
+#include "core/DatagramParser.h"
+
+#include "core/Protocol.h"
+#include "text/Cp1251.h"
+#include "text/Normalization.h"
+
+#include <algorithm>
+
+namespace DatagramParser {
+namespace {
+
+// Deletes the first occurrence of keyword from text and cuts the blanks.
+// False, with text unchanged, when the keyword does not occur.
+bool takeKeyword(QString& text, const QString& keyword) {
+    const qsizetype at = text.indexOf(keyword);
+    if (at < 0) {
+        return false;
+    }
+    text.remove(at, keyword.size());
+    CutSpaces(text);
+    return true;
+}
+
+// Deletes everything through the end of the first relay separator and cuts
+// the blanks. False, with text unchanged, when there is no separator.
+bool takeRelayedEntry(QString& text) {
+    const qsizetype at = text.indexOf(Protocol::kRelaySeparator);
+    if (at < 0) {
+        return false;
+    }
+    text.remove(0, at + Protocol::kRelaySeparator.size());
+    CutSpaces(text);
+    return true;
+}
+
+}  // namespace
+
+QString receivedText(std::span<const char> buffer, int numberBytes, int count) {
+    if (numberBytes <= 0 || count <= 0) {
+        return {};
+    }
+    const auto limit =
+        static_cast<std::size_t>(std::min({numberBytes, count, Protocol::kMaxTextLength}));
+    const std::span<const char> bytes = buffer.first(std::min(limit, buffer.size()));
+    const auto nul = std::find(bytes.begin(), bytes.end(), '\0');
+    QString text = Cp1251::decode(bytes.first(static_cast<std::size_t>(nul - bytes.begin())));
+    CutSpaces(text);
+    return text;
+}
+
+std::optional<QString> controlText(const QString& text) {
+    if (!text.startsWith(Protocol::kControlPrefix)) {
+        return std::nullopt;
+    }
+    QString rest = text.mid(Protocol::kControlPrefix.size());
+    CutSpaces(rest);
+    return rest;
+}
+
+QList<KeywordMatch> matchKeywords(QString controlText) {
+    QList<KeywordMatch> matches;
+
+    auto request = [&](const QString& keyword, Keyword kind) {
+        if (controlText.contains(keyword)) {
+            matches.append({kind, {}});
+        }
+    };
+    auto named = [&](const QString& keyword, Keyword kind) {
+        if (takeKeyword(controlText, keyword)) {
+            matches.append({kind, controlText});
+        }
+    };
+    auto relayed = [&](const QString& keyword, Keyword kind) {
+        if (takeKeyword(controlText, keyword) && takeRelayedEntry(controlText)) {
+            matches.append({kind, controlText});
+        }
+    };
+
+    request(Protocol::kAutoDetect1, Keyword::AutoDetect1);
+    named(Protocol::kMyNameIs1, Keyword::MyNameIs1);
+    request(Protocol::kAutoDetect0, Keyword::AutoDetect0);
+    named(Protocol::kMyNameIs0, Keyword::MyNameIs0);
+    named(Protocol::kMyNameIs2, Keyword::MyNameIs2);
+    named(Protocol::kMyNameIs3, Keyword::MyNameIs3);
+    named(Protocol::kIAmExit, Keyword::IAmExit);
+    relayed(Protocol::kNewAddr, Keyword::NewAddr);
+    relayed(Protocol::kEditAddr, Keyword::EditAddr);
+    return matches;
+}
+
+}  // namespace DatagramParser

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+
+// The datagram texts of the conference, byte for byte as every copy of the
+// program writes and reads them. A datagram is Windows-1251 text without a
+// terminator; its byte count is the number of characters.
+namespace Protocol {
+
+// Every datagram goes to, and comes from, this port.
+inline constexpr int kPort = 333;
+
+// The two datagram buffers hold a text and a terminating NUL.
+inline constexpr int kBufferSize = 256;
+// The longest text a datagram carries.
+inline constexpr int kMaxTextLength = kBufferSize - 1;
+
+inline const QString kControlPrefix = QStringLiteral("~#&!^~:");
+// Separates the sender's name from the relayed entry in NEWADDR/EDITADDR.
+inline const QString kRelaySeparator = QStringLiteral("~_^B");
+// Starts a chat text sent to one selected member only.
+inline const QString kPrivateMarker = QStringLiteral("*>");
+// Between the self name and the message of a chat text.
+inline const QString kChatSeparator = QStringLiteral(": ");
+
+// The keywords, in the order the dispatcher tests them.
+inline const QString kAutoDetect1 = QStringLiteral("AUTODETECT1");
+inline const QString kMyNameIs1 = QStringLiteral("MYNAMEIS1:");
+inline const QString kAutoDetect0 = QStringLiteral("AUTODETECT0");
+inline const QString kMyNameIs0 = QStringLiteral("MYNAMEIS0:");
+inline const QString kMyNameIs2 = QStringLiteral("MYNAMEIS2:");
+inline const QString kMyNameIs3 = QStringLiteral("MYNAMEIS3:");
+inline const QString kIAmExit = QStringLiteral("IAMEXIT:");
+inline const QString kNewAddr = QStringLiteral("NEWADDR:");
+inline const QString kEditAddr = QStringLiteral("EDITADDR:");
+
+// The longest self name that fits every control datagram that carries it:
+// prefix (7) + "MYNAMEIS2:" (10) + name <= 255.
+inline constexpr int kMaxSelfNameLength = 238;
+
+// Prefix + keyword + argument.
+[[nodiscard]] QString controlText(const QString& keyword, const QString& argument = {});
+
+// Self name + ": " + message, behind the private marker when privately sent.
+[[nodiscard]] QString chatText(const QString& selfName, const QString& message, bool isPrivate);
+
+// Prefix + "NEWADDR:" + self name + relay separator + entry.
+[[nodiscard]] QString sharingText(const QString& selfName, const QString& entry);
+
+// True when the text fits one datagram.
+[[nodiscard]] bool fits(const QString& text);
+
+// True when the self name fits every control datagram that carries it.
+[[nodiscard]] bool selfNameFits(const QString& selfName);
+
+}  // namespace Protocol

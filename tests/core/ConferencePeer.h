@@ -1,0 +1,68 @@
+#pragma once
+
+#include "core/Conference.h"
+#include "support/FakeEndpoint.h"
+#include "support/FakeNetwork.h"
+#include "text/Cp1251.h"
+#include "text/Exception.h"
+
+#include <QList>
+#include <QObject>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+// One copy of the program on the fake network: an endpoint with its own
+// address and a conference wired to it the way the main window wires them,
+// with everything the window would show recorded for assertions.
+struct ConferencePeer {
+    ConferencePeer(FakeNetwork& network, const QString& address, const QString& selfName,
+                   const QStringList& directoryLines = {})
+        : endpoint(network, address), conference(endpoint, [this] { return choice; }) {
+        conference.setSelfName(selfName);
+        conference.directory().setLines(directoryLines);
+        endpoint.OnDataReceived = [this](QObject*, int numberBytes, const QString& fromIP, int) {
+            // Errors must not cross the event loop; the window's application
+            // object reports them, here they are kept.
+            try {
+                conference.dispatch(numberBytes, fromIP);
+            } catch (const Exception& error) {
+                errors.append(error.message());
+            }
+        };
+        QObject::connect(&conference, &Conference::chatLineReceived,
+                         [this](const QString& line) { log.append(line); });
+        QObject::connect(&conference, &Conference::correspondentAdded,
+                         [this](const QString& name) { added.append(name); });
+        QObject::connect(&conference, &Conference::linkCheckAnswered,
+                         [this](const QString& fromIP, const QString& name) {
+                             answers.append({fromIP, name});
+                         });
+    }
+
+    [[nodiscard]] QStringList directory() { return conference.directory().lines(); }
+    [[nodiscard]] QStringList roster() { return conference.roster().lines(); }
+    [[nodiscard]] const QString& address() const { return endpoint.address(); }
+
+    FakeEndpoint endpoint;
+    Conference conference;
+    int choice = 0;  // the recipient choice: 0 "Всем", 1 "Выборочно"
+    QStringList log;
+    QStringList added;
+    QList<QPair<QString, QString>> answers;
+    QStringList errors;
+};
+
+// A datagram of the network's log as "from>to text", decoded, for readable
+// comparisons of content and order.
+inline QString describe(const FakeDatagram& datagram) {
+    return datagram.from + u'>' + datagram.to + u' ' + Cp1251::decode(datagram.bytes);
+}
+
+inline QStringList describeLog(const FakeNetwork& network) {
+    QStringList lines;
+    for (const FakeDatagram& datagram : network.log()) {
+        lines.append(describe(datagram));
+    }
+    return lines;
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+class FakeEndpoint;
+
+// One datagram as it was sent: the sender's address, the destination address
+// it went to and its bytes.
+struct FakeDatagram {
+    QString from;
+    QString to;
+    QByteArray bytes;
+};
+
+// An in-process network of fake UDP endpoints for tests: no sockets, no
+// ports, no root. Every datagram sent is recorded in the log and delivered
+// through the event loop (one queued call per datagram, in order) to the
+// endpoint that owns the destination address; a datagram to an address
+// without an endpoint is recorded and dropped.
+class FakeNetwork : public QObject {
+    Q_OBJECT
+  public:
+    explicit FakeNetwork(QObject* parent = nullptr);
+    ~FakeNetwork() override;
+
+    // Every datagram sent so far, oldest first.
+    [[nodiscard]] const QList<FakeDatagram>& log() const { return log_; }
+    void clearLog() { log_.clear(); }
+
+    // Lets a host name resolve to an address. Names not added here cannot be
+    // resolved.
+    void addHostName(const QString& name, const QString& address);
+
+    // Number of datagrams sent but not yet delivered (or dropped).
+    [[nodiscard]] int pending() const { return pending_; }
+
+    // Processes events until every datagram sent, including those sent while
+    // delivering, has been delivered or dropped. Returns how many were.
+    int flush();
+
+    // Sends the posted events and processes pending events once, as a wait
+    // of the real endpoint does.
+    static void processPending();
+
+    // Sends bytes from an address that has no endpoint, as a foreign peer would.
+    void inject(const QString& from, const QString& to, const QByteArray& bytes);
+
+    // Used by FakeEndpoint.
+    void attach(FakeEndpoint* endpoint);
+    void detach(FakeEndpoint* endpoint);
+    void transmit(const QString& from, const QString& to, const QByteArray& bytes);
+    // The address for a host name; empty when it cannot be resolved.
+    [[nodiscard]] QString lookUp(const QString& name) const;
+
+  private:
+    void deliver(const QString& from, const QString& to, const QByteArray& bytes);
+
+    QHash<QString, FakeEndpoint*> endpoints_;
+    QHash<QString, QString> hostNames_;
+    QList<FakeDatagram> log_;
+    int pending_ = 0;
+    int delivered_ = 0;
+};
