@@ -8,6 +8,7 @@
 #include "app/TForm1.h"
 #include "app/TerminationSignals.h"
 #include "app/VesmarApplication.h"
+#include "text/Exception.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -15,6 +16,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -51,16 +53,22 @@ int RunVesmar(int& argc, char** argv) {
     app.setTitle(kApplicationTitle);
     app.setWindowIcon(ProgramIcon());
 
-    // The endpoint is created here and handed to the window once it exists.
+    // The UDP endpoint is created here and handed to the window.
     TForm1 form(programDirectory, nullptr);
     auto* dlgCorr = new TDlgCorr1(&form);
     auto* aboutBox = new TAboutBox(&form);
     form.attachDialogs(dlgCorr, aboutBox);
 
-    TerminationSignals terminationSignals;
     OrderlyShutdown shutdown(&form);
-    QObject::connect(&terminationSignals, &TerminationSignals::requested, &shutdown,
-                     &OrderlyShutdown::start);
+    std::unique_ptr<TerminationSignals> terminationSignals;
+    try {
+        terminationSignals = std::make_unique<TerminationSignals>();
+        QObject::connect(terminationSignals.get(), &TerminationSignals::requested, &shutdown,
+                         &OrderlyShutdown::start);
+    } catch (const Exception&) {
+        // Without the pipe the signals keep their default effect: they end
+        // the program at once.
+    }
 
     form.show();
     QTimer::singleShot(0, &form, &TForm1::showStartupNotices);

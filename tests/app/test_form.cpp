@@ -5,7 +5,6 @@
 #include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -58,7 +57,6 @@ class FormTest : public QObject {
     void initialState();
     void directoryMenuHasElevenLinesEndingInSeparator();
     void logMenuOrderAndWindowMenu();
-    void saveDialogIsConfigured();
     void enterOnChatPageSends_data();
     void enterOnChatPageSends();
     void enterOnSettingsPageDoesNotSend();
@@ -243,16 +241,6 @@ void FormTest::logMenuOrderAndWindowMenu() {
     QCOMPARE(form.N4->text(), u"Отправить сообщение"_s);
     QVERIFY(form.N4->shortcuts().contains(QKeySequence(Qt::Key_Return)));
     QVERIFY(form.N4->shortcuts().contains(QKeySequence(Qt::Key_Enter)));
-}
-
-void FormTest::saveDialogIsConfigured() {
-    TForm1 form(QDir::tempPath() + u'/', nullptr);
-    QCOMPARE(form.SD1->acceptMode(), QFileDialog::AcceptSave);
-    QCOMPARE(form.SD1->defaultSuffix(), u"TXT"_s);
-    QCOMPARE(form.SD1->nameFilters(),
-             (QStringList{u"Текстовые файлы (*.TXT)"_s, u"Все файлы (*)"_s}));
-    QVERIFY(!form.SD1->testOption(QFileDialog::DontConfirmOverwrite));
-    QVERIFY(!form.SD1->testOption(QFileDialog::ReadOnly));
 }
 
 void FormTest::enterOnChatPageSends_data() {

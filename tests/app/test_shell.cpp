@@ -303,13 +303,9 @@ void ShellTest::aboutBox() {
     TAboutBox box;
     QCOMPARE(box.windowTitle(), u"About"_s);
     QCOMPARE(box.size(), QSize(298, 343));
-    QCOMPARE(box.minimumSize(), box.maximumSize());
     QCOMPARE(box.ProductName->text(), u"\"Зовница\""_s);
     QVERIFY(box.ProductName->font().bold());
     QCOMPARE(box.Version->text(), u"Версия  1.05  от  16.02.2000"_s);
-    QCOMPARE(box.ProgramIcon->size(), QSize(49, 57));
-    QCOMPARE(box.Panel1->geometry(), QRect(8, 8, 281, 305));
-    QCOMPARE(box.Memo1->size(), QSize(265, 193));
     QVERIFY(box.Memo1->isReadOnly());
     QVERIFY(box.OKButton->isDefault());
     QCOMPARE(box.OKButton->text(), u"OK"_s);
