@@ -7,4 +7,8 @@ tools/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DVESMAR_TESTS=OFF -DVESMAR_BENCH=OFF >/dev/null
 cmake --build build --parallel "$(nproc)"
 tools/grant-port.sh build/Vesmar || echo "Could not grant the port right; the program will say so."
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    echo "No display found: starting Vesmar on a virtual X display (Xvfb)."
+    exec xvfb-run -a -s "-screen 0 1024x768x24" build/Vesmar
+fi
 exec build/Vesmar

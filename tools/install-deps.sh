@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     qt6-gtk-platformtheme fonts-dejavu-core
     libcap2-bin iproute2
-    xvfb xdotool x11-utils imagemagick
+    xvfb xauth xdotool x11-utils imagemagick
     libbenchmark-dev
 )
 

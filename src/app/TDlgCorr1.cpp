@@ -1,6 +1,6 @@
 #include "app/TDlgCorr1.h"
 
-#include "app/CodePageInput.h"
+#include "app/CodePageValidator.h"
 #include "app/ScreenCentre.h"
 #include "text/Normalization.h"
 
@@ -48,8 +48,8 @@ TDlgCorr1::TDlgCorr1(QWidget* parent)
     Label2->setBuddy(Edit2);
     Edit1->setFixedWidth(kEditWidth);
     Edit2->setFixedWidth(kEditWidth);
-    RestrictToCodePage(*Edit1);
-    RestrictToCodePage(*Edit2);
+    CodePageValidator::restrict(Edit1);
+    CodePageValidator::restrict(Edit2);
 
     OKButton->setDefault(true);
     connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+#include <exception>
+
+// The standard error report: a modal box with the error icon and one OK
+// button, captioned with the application title.
+
+// The text the report shows: the message with "." added when its last
+// character sorts after "." in the program's code page.
+[[nodiscard]] QString ErrorReportText(const QString& message);
+
+// The message an escaped exception carries: the program's Exception its own
+// text, any other standard exception its what(), anything else a general note.
+[[nodiscard]] QString ExceptionMessage(const std::exception_ptr& error);
+
+// Shows the report box and waits for OK. The text is shown as plain text.
+void ShowErrorBox(const QString& title, const QString& text);

@@ -1,0 +1,113 @@
+#include "app/Glyphs.h"
+
+#include <QFont>
+#include <QPainter>
+#include <QPainterPath>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QPixmap transparentPixmap(int size) {
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    return pixmap;
+}
+
+// A rounded bubble with a tail at its lower left (or lower right when mirrored).
+QPainterPath bubble(const QRectF& body, bool tailRight) {
+    QPainterPath path;
+    path.addRoundedRect(body, body.height() * 0.35, body.height() * 0.35);
+    const qreal tailX =
+        tailRight ? body.right() - body.width() * 0.3 : body.left() + body.width() * 0.3;
+    const qreal tipX =
+        tailRight ? body.right() - body.width() * 0.1 : body.left() + body.width() * 0.1;
+    QPainterPath tail;
+    tail.moveTo(tailX - body.width() * 0.12, body.bottom() - 1);
+    tail.lineTo(tipX, body.bottom() + body.height() * 0.35);
+    tail.lineTo(tailX + body.width() * 0.12, body.bottom() - 1);
+    tail.closeSubpath();
+    return path.united(tail);
+}
+
+}  // namespace
+
+QPixmap ProgramPicture(int size) {
+    QPixmap pixmap = transparentPixmap(size);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal s = size;
+    const qreal pen = std::max(1.0, s / 32.0);
+
+    const QPainterPath back = bubble(QRectF(s * 0.30, s * 0.06, s * 0.64, s * 0.42), true);
+    p.setPen(QPen(QColor(0x1d, 0x4e, 0x89), pen));
+    p.setBrush(QColor(0x5b, 0x9b, 0xd5));
+    p.drawPath(back);
+
+    const QPainterPath front = bubble(QRectF(s * 0.06, s * 0.36, s * 0.64, s * 0.42), false);
+    p.setPen(QPen(QColor(0xa0, 0x52, 0x00), pen));
+    p.setBrush(QColor(0xf5, 0xa6, 0x23));
+    p.drawPath(front);
+
+    // Three dots of speech in the front bubble.
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    const qreal r = s * 0.045;
+    for (int i = 0; i < 3; ++i) {
+        p.drawEllipse(QPointF(s * (0.22 + 0.16 * i), s * 0.57), r, r);
+    }
+    return pixmap;
+}
+
+QIcon ProgramIcon() {
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64, 128}) {
+        icon.addPixmap(ProgramPicture(size));
+    }
+    return icon;
+}
+
+QIcon AboutGlyph() {
+    QIcon icon;
+    for (const int size : {16, 24, 32}) {
+        QPixmap pixmap = transparentPixmap(size);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        const qreal s = size;
+        p.setPen(QPen(QColor(0x1d, 0x4e, 0x89), std::max(1.0, s / 16.0)));
+        p.setBrush(QColor(0x5b, 0x9b, 0xd5));
+        p.drawEllipse(QRectF(s * 0.06, s * 0.06, s * 0.88, s * 0.88));
+        QFont font;
+        font.setBold(true);
+        font.setPixelSize(static_cast<int>(s * 0.7));
+        p.setFont(font);
+        p.setPen(Qt::white);
+        p.drawText(QRectF(0, 0, s, s), Qt::AlignCenter, u"?"_s);
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+QIcon SendGlyph() {
+    QIcon icon;
+    for (const int size : {16, 24, 32}) {
+        QPixmap pixmap = transparentPixmap(size);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        const qreal s = size;
+        QPainterPath arrow;
+        arrow.moveTo(s * 0.08, s * 0.36);
+        arrow.lineTo(s * 0.52, s * 0.36);
+        arrow.lineTo(s * 0.52, s * 0.14);
+        arrow.lineTo(s * 0.94, s * 0.50);
+        arrow.lineTo(s * 0.52, s * 0.86);
+        arrow.lineTo(s * 0.52, s * 0.64);
+        arrow.lineTo(s * 0.08, s * 0.64);
+        arrow.closeSubpath();
+        p.setPen(QPen(QColor(0x1e, 0x6b, 0x24), std::max(1.0, s / 16.0)));
+        p.setBrush(QColor(0x4c, 0xaf, 0x50));
+        p.drawPath(arrow);
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}

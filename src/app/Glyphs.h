@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+
+// Pictures of the program, drawn in code so that no image file is needed.
+
+// The program's picture: two speech bubbles. size is the side in pixels.
+[[nodiscard]] QPixmap ProgramPicture(int size);
+
+// The program's window icon, in several sizes.
+[[nodiscard]] QIcon ProgramIcon();
+
+// The About button's glyph: a question mark in a circle.
+[[nodiscard]] QIcon AboutGlyph();
+
+// The send button's glyph: an arrow pointing right.
+[[nodiscard]] QIcon SendGlyph();

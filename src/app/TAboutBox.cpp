@@ -1,0 +1,121 @@
+#include "app/TAboutBox.h"
+
+#include "app/Glyphs.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QTextBlockFormat>
+#include <QTextCursor>
+#include <QTextEdit>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+constexpr int kClientWidth = 298;
+constexpr int kClientHeight = 343;
+}  // namespace
+
+QStringList TAboutBox::guideLines() {
+    return {
+        u"Программа \"Зовница\" служит для"_s,
+        u"разговора между пользователями"_s,
+        u"компьютеров локальной сети,"_s,
+        u"связанных по протоколу TCP/IP."_s,
+        QString(),
+        u"НАСТРОЙКА :"_s,
+        QString(),
+        u"1. Составьте полный список"_s,
+        u"корреспондентов, включая себя."_s,
+        u"Каждому дайте произвольное имя"_s,
+        u"и укажите точный IP-адрес его"_s,
+        u"компьютера. Список составляется"_s,
+        u"через всплывающее меню правой"_s,
+        u"кнопки мыши на странице \"Настройка\"."_s,
+        u"2. Впишите своё имя в поле"_s,
+        u"\"Ваше имя\"."_s,
+        u"3. Если нужно, выберите на странице"_s,
+        u"\"Настройка\", как программа, пока"_s,
+        u"она не активна, отзывается на новое"_s,
+        u"сообщение или на подключение нового"_s,
+        u"корреспондента: всплывает на экран"_s,
+        u"и (или) подаёт звуковой сигнал."_s,
+        QString(),
+        u"РАБОТА :"_s,
+        QString(),
+        u"После запуска программа просматривает"_s,
+        u"весь список корреспондентов и"_s,
+        u"регистрируется в списке \"Участвуют\""_s,
+        u"каждой запущенной копии программы."_s,
+        u"Затем сообщение набирается в поле"_s,
+        u"\"Сообщение\" и отправляется кнопкой"_s,
+        u"\"Отправить (Enter)\" или клавишей"_s,
+        u"Enter — всем участникам или только"_s,
+        u"выбранному в списке \"Участвуют\""_s,
+        u"(переключатель \"Кому :\")."_s,
+        u"Все полученные сообщения видны"_s,
+        u"в поле \"Информация\"; правая кнопка"_s,
+        u"мыши на нём позволяет скопировать,"_s,
+        u"сохранить или очистить разговор."_s,
+        QString(),
+        u"-------------------------------------"_s,
+    };
+}
+
+TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
+    setObjectName(u"AboutBox"_s);
+    setWindowTitle(u"About"_s);
+    QFont font(u"MS Sans Serif"_s, 8);
+    font.setStyleHint(QFont::SansSerif);
+    setFont(font);
+    setFixedSize(kClientWidth, kClientHeight);
+
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(u"Panel1"_s);
+    Panel1->setFrameStyle(QFrame::Box | QFrame::Sunken);  // lowered outside, raised inside
+    Panel1->setGeometry(8, 8, 281, 305);
+
+    ProgramIcon = new QLabel(Panel1);
+    ProgramIcon->setObjectName(u"ProgramIcon"_s);
+    ProgramIcon->setPixmap(ProgramPicture(64));
+    ProgramIcon->setScaledContents(true);
+    ProgramIcon->setGeometry(8, 8, 49, 57);
+
+    ProductName = new QLabel(u"\"Зовница\""_s, Panel1);
+    ProductName->setObjectName(u"ProductName"_s);
+    QFont bold;
+    bold.setBold(true);
+    ProductName->setFont(bold);
+    ProductName->setGeometry(72, 14, 200, 20);
+
+    Version = new QLabel(u"Версия  1.05  от  16.02.2000"_s, Panel1);
+    Version->setObjectName(u"Version"_s);
+    Version->setGeometry(72, 40, 200, 18);
+
+    Memo1 = new QTextEdit(Panel1);
+    Memo1->setObjectName(u"Memo1"_s);
+    Memo1->setGeometry(8, 104, 265, 193);
+    Memo1->setReadOnly(true);
+    Memo1->setAcceptRichText(false);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setPlainText(guideLines().join(u'\n'));
+    QTextCursor all(Memo1->document());
+    all.select(QTextCursor::Document);
+    QTextBlockFormat centred;
+    centred.setAlignment(Qt::AlignHCenter);
+    all.mergeBlockFormat(centred);
+
+    OKButton = new QPushButton(u"OK"_s, this);
+    OKButton->setObjectName(u"OKButton"_s);
+    OKButton->setDefault(true);
+    OKButton->setGeometry((kClientWidth - 75) / 2, 315, 75, 25);
+    connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void TAboutBox::showEvent(QShowEvent* event) {
+    if (QScreen* screen = this->screen()) {
+        move(screen->availableGeometry().center() - rect().center());
+    }
+    QDialog::showEvent(event);
+}
