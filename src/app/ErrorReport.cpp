@@ -1,5 +1,6 @@
 #include "app/ErrorReport.h"
 
+#include "app/VesmarApplication.h"
 #include "text/Cp1251.h"
 #include "text/Exception.h"
 
@@ -31,4 +32,12 @@ void ShowErrorBox(const QString& title, const QString& text) {
     QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText);
     box.exec();
+}
+
+void ReportError(const QString& message) {
+    if (auto* app = qobject_cast<VesmarApplication*>(QCoreApplication::instance())) {
+        app->reportError(std::make_exception_ptr(Exception(message)));
+    } else {
+        ShowErrorBox(kApplicationTitle, ErrorReportText(message));
+    }
 }

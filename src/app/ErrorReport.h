@@ -17,3 +17,7 @@
 
 // Shows the report box and waits for OK. The text is shown as plain text.
 void ShowErrorBox(const QString& title, const QString& text);
+
+// Shows the standard error report for a message, through the application's
+// presenter when the application is the program's own.
+void ReportError(const QString& message);

@@ -8,6 +8,7 @@
 #include "app/TForm1.h"
 #include "app/TerminationSignals.h"
 #include "app/VesmarApplication.h"
+#include "net/TNMUDP.h"
 #include "text/Exception.h"
 
 #include <QDir>
@@ -18,7 +19,11 @@
 #include <cstdio>
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
+
+constexpr int kConferencePort = 333;
 
 // Shown before the title is set, so the box carries the executable's name.
 // The line on standard error lets scripts see the refusal too.
@@ -28,6 +33,19 @@ void ShowAlreadyRunning(const VesmarApplication& app) {
     QMessageBox box(QMessageBox::NoIcon, app.title(), kAlreadyRunning, QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText);
     box.exec();
+}
+
+// The endpoint of the main window: it listens on port 333 on every local
+// address and always sends to port 333. A port that cannot be bound is
+// recorded and reported once the window shows; a socket that cannot be
+// created at all ends the start with the error.
+std::unique_ptr<UdpEndpoint> MakeEndpoint() {
+    auto endpoint = std::make_unique<TNMUDP>(nullptr);
+    endpoint->SetRemoteHost(u"192.168.0.1"_s);  // every sender sets its own destination
+    endpoint->SetRemotePort(kConferencePort);
+    endpoint->SetLocalPort(kConferencePort);
+    endpoint->SetReportLevel(1);
+    return endpoint;
 }
 
 }  // namespace
@@ -53,8 +71,14 @@ int RunVesmar(int& argc, char** argv) {
     app.setTitle(kApplicationTitle);
     app.setWindowIcon(ProgramIcon());
 
-    // The UDP endpoint is created here and handed to the window.
-    TForm1 form(programDirectory, nullptr);
+    std::unique_ptr<UdpEndpoint> endpoint;
+    try {
+        endpoint = MakeEndpoint();
+    } catch (const Exception&) {
+        app.reportError(std::current_exception());
+        return EXIT_FAILURE;
+    }
+    TForm1 form(programDirectory, std::move(endpoint));
     auto* dlgCorr = new TDlgCorr1(&form);
     auto* aboutBox = new TAboutBox(&form);
     form.attachDialogs(dlgCorr, aboutBox);

@@ -1,9 +1,19 @@
 #include "app/TForm1.h"
 
+#include "app/AttentionAlerts.h"
 #include "app/ClockText.h"
 #include "app/ConversationLog.h"
+#include "app/DirectoryCommands.h"
+#include "app/ErrorReport.h"
+#include "app/LogCommands.h"
+#include "app/PlainMessage.h"
 #include "app/TAboutBox.h"
+#include "app/TDlgCorr1.h"
 #include "core/Entry.h"
+#include "core/Settings.h"
+#include "net/BindFailureMessage.h"
+#include "net/TNMUDP.h"
+#include "text/Exception.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
@@ -16,6 +26,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -33,16 +44,23 @@ TForm1::TForm1(QString programDirectory, std::unique_ptr<UdpEndpoint> endpoint, 
     : QWidget(parent),
       NMUDP1(std::move(endpoint)),
       programDirectory_(std::move(programDirectory)),
-      selfName_(kDefaultSelfName) {
+      conference_(*NMUDP1, [this] { return RadioGroup1ItemIndex(); }),
+      dataFiles_(programDirectory_) {
     setupUi(this);
     if (QScreen* screen = this->screen()) {
         move(screen->availableGeometry().center() - rect().center());
     }
-    attachLists(directory_, roster_);
+    ListBox1->setModel(directory().model());
+    ListBox1->setSelectionModel(directory().selectionModel());
+    ListBox2->setModel(roster().model());
+    ListBox2->setSelectionModel(roster().selectionModel());
+    alerts_ = std::make_unique<AttentionAlerts>(AttentionAlerts::Widgets{
+        CheckBox1, CheckBox2, CheckBox3, CheckBox4, Edit1, Edit2, Edit3, Edit4, this, TN1});
+    logCommands_ = std::make_unique<LogCommands>(*Memo1, *SD1, this);
+    bindEndpointEvents();
     connectHandlers();
+    connectConference();
     connectContextMenus();
-    // The endpoint's events reach the datagram handlers once the protocol
-    // core is connected here.
     try {
         FormCreate();
     } catch (...) {
@@ -51,21 +69,47 @@ TForm1::TForm1(QString programDirectory, std::unique_ptr<UdpEndpoint> endpoint, 
 }
 
 TForm1::~TForm1() {
-    // The views let go of the lists, whichever is destroyed first.
+    // The views let go of the lists before the lists go.
     ListBox1->setModel(nullptr);
     ListBox2->setModel(nullptr);
+    NMUDP1->OnDataReceived = nullptr;
+    NMUDP1->OnInvalidHost = nullptr;
+    NMUDP1->OnBufferInvalid = nullptr;
 }
 
 void TForm1::attachDialogs(TDlgCorr1* dlgCorr, TAboutBox* aboutBox) {
     dlgCorr1_ = dlgCorr;
     aboutBox_ = aboutBox;
+    directoryCommands_ =
+        dlgCorr ? std::make_unique<DirectoryCommands>(directory(), *dlgCorr, this) : nullptr;
 }
 
-void TForm1::attachLists(EntryList& directory, EntryList& roster) {
-    ListBox1->setModel(directory.model());
-    ListBox1->setSelectionModel(directory.selectionModel());
-    ListBox2->setModel(roster.model());
-    ListBox2->setSelectionModel(roster.selectionModel());
+void TForm1::bindEndpointEvents() {
+    NMUDP1->OnDataReceived = [this](QObject* sender, int numberBytes, const QString& fromIP,
+                                    int port) {
+        NMUDP1DataReceived(sender, numberBytes, fromIP, port);
+    };
+    NMUDP1->OnInvalidHost = [this](bool& handled) { NMUDP1InvalidHost(handled); };
+    NMUDP1->OnBufferInvalid = [this](bool& handled, std::span<char> buff, int& length) {
+        NMUDP1BufferInvalid(handled, buff, length);
+    };
+    // A close asked for while a send waits for a name lookup takes effect
+    // once the wait is over, so the window is never destroyed under the
+    // waiting handler.
+    if (auto* udp = dynamic_cast<TNMUDP*>(NMUDP1.get())) {
+        connect(udp, &TNMUDP::lookupWaitEnded, this, [this] {
+            if (closeDeferred_ && !waitingForLookup()) {
+                closeDeferred_ = false;
+                close();
+            }
+        });
+    }
+    LabelReceiveOff->setVisible(NMUDP1->bindState() != UdpEndpoint::BindState::Bound);
+}
+
+bool TForm1::waitingForLookup() const {
+    const auto* udp = dynamic_cast<const TNMUDP*>(NMUDP1.get());
+    return udp != nullptr && udp->isWaitingForLookup();
 }
 
 void TForm1::connectHandlers() {
@@ -88,17 +132,24 @@ void TForm1::connectHandlers() {
     connect(Clipboard1, &QAction::triggered, this, &TForm1::Clipboard1Click);
     connect(N9, &QAction::triggered, this, &TForm1::N9Click);
     connect(N11, &QAction::triggered, this, &TForm1::N11Click);
-    // toggled, not clicked: a change made by the program runs the handler too.
-    connect(CheckBox1, &QCheckBox::toggled, this, &TForm1::CheckBox1Click);
-    connect(CheckBox2, &QCheckBox::toggled, this, &TForm1::CheckBox2Click);
-    connect(CheckBox3, &QCheckBox::toggled, this, &TForm1::CheckBox3Click);
-    connect(CheckBox4, &QCheckBox::toggled, this, &TForm1::CheckBox4Click);
+    // CheckBox1Click .. CheckBox4Click are AttentionAlerts', which runs them on
+    // every change of a box, by a click or by the program.
 
     // Enter sends from every control of page 0. On the settings page the
     // message line is out of sight, and Enter typed into a filter there must
     // not send it.
     connect(TN1, &QTabWidget::currentChanged, this,
             [this](int page) { N4->setEnabled(page == 0); });
+}
+
+void TForm1::connectConference() {
+    connect(&conference_, &Conference::chatLineReceived, this, [this](const QString& line) {
+        Memo1->appendLine(line);
+        alerts_->MessageAlert(line);
+    });
+    connect(&conference_, &Conference::correspondentAdded, alerts_.get(),
+            &AttentionAlerts::NewCorrespondentAlert);
+    connect(&conference_, &Conference::linkCheckAnswered, this, &TForm1::showLinkCheckResult);
 }
 
 void TForm1::connectContextMenus() {
@@ -147,13 +198,25 @@ void TForm1::moveFocusToMessage() {
 }
 
 void TForm1::showStartupNotices() {
-    // The endpoint's report of a failed bind of the local port comes here.
     if (startupError_) {
         std::rethrow_exception(std::exchange(startupError_, nullptr));
+    }
+    for (const QString& error : std::exchange(loadErrors_, {})) {
+        ReportError(error);
+    }
+    const QString bindFailure = bindFailureMessage(NMUDP1->bindState(), NMUDP1->bindFailureReason(),
+                                                   QCoreApplication::applicationFilePath());
+    if (!bindFailure.isEmpty()) {
+        ShowPlainMessage(bindFailure, this);
     }
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    if (waitingForLookup()) {
+        closeDeferred_ = true;
+        event->ignore();
+        return;
+    }
     QWidget::closeEvent(event);
     if (!event->isAccepted() || destroyed_) {
         return;
@@ -164,27 +227,75 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 void TForm1::FormCreate() {
     firstTick_ = true;
-    selfName_ = kDefaultSelfName;
-    // Reading the settings file (self name, alert settings) comes here.
-    EditSelfName->setText(selfName_);
+    conference_.setSelfName(kDefaultSelfName);
+    const DataFiles::Loaded loaded = dataFiles_.load();
+    loadErrors_ = loaded.errors;
+    applySettings(loaded.settings);
+    EditSelfName->setText(loaded.settings.myName);
+    conference_.setSelfName(loaded.settings.myName);
     Label1->setText(ClockText());
-    // Loading the directory file into the directory comes here.
+    directory().setLines(loaded.directoryLines);
     TN1->setCurrentIndex(0);
     Timer1->start();
 }
 
 void TForm1::FormDestroy() {
     Timer1->stop();
-    // Writing the directory file and the settings file comes here, then the
-    // exit notices to every directory address.
+    // The files are written first; what went wrong is shown only after the
+    // exit notices have gone out, so a box nobody answers holds nothing back.
+    const DataFiles::SaveReport saved = dataFiles_.save(directory().lines(), settingsFromWidgets());
+    conference_.setSelfName(NormalizeSelfName(EditSelfName->text()));
+    QStringList errors = saved.errors;
+    try {
+        if (conference_.sendExitNotices() == PresenceOutcome::NameTooLong) {
+            errors.append(ConferenceTexts::nameTooLong());
+        }
+    } catch (const Exception& error) {
+        errors.append(error.message());
+    }
+    for (const QString& notice : saved.notSaved) {
+        ShowPlainMessage(notice, this);
+    }
+    for (const QString& error : errors) {
+        ReportError(error);
+    }
+}
+
+void TForm1::applySettings(const Settings& settings) {
+    // A check box set to another state runs its handler, so each filter edit
+    // takes the look of its loaded rule.
+    CheckBox1->setChecked(settings.yesPopUpMess);
+    Edit1->setText(settings.textPopUpMess);
+    CheckBox2->setChecked(settings.yesPopUpCorr);
+    Edit2->setText(settings.textPopUpCorr);
+    CheckBox3->setChecked(settings.yesBeepMess);
+    Edit3->setText(settings.textBeepMess);
+    CheckBox4->setChecked(settings.yesBeepCorr);
+    Edit4->setText(settings.textBeepCorr);
+    CheckBox5->setChecked(settings.minimizeOnStart);
+}
+
+Settings TForm1::settingsFromWidgets() const {
+    Settings settings;
+    settings.myName = EditSelfName->text();
+    settings.yesPopUpMess = CheckBox1->isChecked();
+    settings.textPopUpMess = Edit1->text();
+    settings.yesPopUpCorr = CheckBox2->isChecked();
+    settings.textPopUpCorr = Edit2->text();
+    settings.yesBeepMess = CheckBox3->isChecked();
+    settings.textBeepMess = Edit3->text();
+    settings.yesBeepCorr = CheckBox4->isChecked();
+    settings.textBeepCorr = Edit4->text();
+    settings.minimizeOnStart = CheckBox5->isChecked();
+    return settings;
 }
 
 void TForm1::Timer1Timer() {
     Timer1->stop();
     Label1->setText(ClockText());
     if (firstTick_) {
-        // The tick is finished whatever registration does; its error is
-        // reported afterwards.
+        // The tick is finished whatever registration does, so the clock never
+        // stops; its error is reported afterwards.
         std::exception_ptr failure;
         try {
             SpeedButton2Click();
@@ -211,11 +322,13 @@ void TForm1::SpeedButton1Click() {
 
 void TForm1::SpeedButton2Click() {
     ++speedButton2Clicks_;
-    // Registration comes here: announce the self name to every directory address.
+    if (conference_.registerAll() == PresenceOutcome::NameTooLong) {
+        ShowPlainMessage(ConferenceTexts::nameTooLong(), this);
+    }
 }
 
 void TForm1::EditSelfNameChange() {
-    selfName_ = NormalizeSelfName(EditSelfName->text());
+    conference_.setSelfName(NormalizeSelfName(EditSelfName->text()));
 }
 
 void TForm1::ListBox2Click() {
@@ -228,67 +341,113 @@ void TForm1::RadioGroup1Click() {
 
 void TForm1::N4Click() {
     ++n4Clicks_;
-    // Sending the message line to every roster member or the selected one comes here.
+    switch (conference_.sendChat(EditMessage->text())) {
+        case ChatOutcome::EmptyMessage:
+            alerts_->Beep();
+            [[fallthrough]];
+        case ChatOutcome::Sent:
+        case ChatOutcome::NothingToSend:
+            EditMessage->clear();
+            moveFocusToMessage();
+            break;
+        case ChatOutcome::NameTooLong:
+            ShowPlainMessage(ConferenceTexts::nameTooLong(), this);
+            break;
+        case ChatOutcome::TooLong:
+            ShowPlainMessage(ConferenceTexts::chatTooLong(), this);
+            break;
+    }
 }
 
 void TForm1::N3Click() {
-    // Editing the selected directory line comes here.
+    if (directoryCommands_) {
+        directoryCommands_->N3Click();
+    }
 }
 
 void TForm1::N1Click() {
-    // Adding a directory line comes here.
+    if (directoryCommands_) {
+        directoryCommands_->N1Click();
+    }
 }
 
 void TForm1::N7Click() {
-    // Inserting a directory line before the selected one comes here.
+    if (directoryCommands_) {
+        directoryCommands_->N7Click();
+    }
 }
 
 void TForm1::N2Click() {
-    // Deleting the selected directory line comes here.
+    if (directoryCommands_) {
+        directoryCommands_->N2Click();
+    }
 }
 
 void TForm1::N17Click() {
-    // Deleting the whole directory after confirmation comes here.
+    if (directoryCommands_) {
+        directoryCommands_->N17Click();
+    }
 }
 
 void TForm1::N6Click() {
-    // The link check of the selected directory address comes here.
+    if (conference_.checkLink() == LinkCheckOutcome::IncorrectCorrespondent) {
+        ShowPlainMessage(ConferenceTexts::incorrectCorrespondent(), this);
+    }
 }
 
 void TForm1::N13Click() {
-    // Passing the whole directory to the chosen recipients comes here.
+    showSharingOutcome(conference_.shareDirectory());
 }
 
 void TForm1::N14Click() {
-    // Passing the selected directory line to the chosen recipients comes here.
+    showSharingOutcome(conference_.shareSelectedEntry());
+}
+
+void TForm1::showSharingOutcome(const SharingOutcome& outcome) {
+    if (outcome.outcome == PresenceOutcome::NameTooLong) {
+        ShowPlainMessage(ConferenceTexts::nameTooLong(), this);
+    } else if (outcome.entriesNotSent > 0) {
+        ShowPlainMessage(ConferenceTexts::entriesNotSent(outcome.entriesNotSent), this);
+    }
+}
+
+void TForm1::showLinkCheckResult(const QString& fromIP, const QString& name) {
+    // The directory has taken the answer already. One result box at a time:
+    // answers that arrive while it is open show in it instead of stacking
+    // boxes inside boxes without bound.
+    const QString text = ConferenceTexts::linkCheckResult(fromIP, name);
+    if (linkCheckBox_) {
+        linkCheckBox_->setText(text);
+        return;
+    }
+    const std::unique_ptr<QMessageBox> box = MakePlainMessage(text, this);
+    linkCheckBox_ = box.get();
+    box->exec();
 }
 
 void TForm1::Clipboard1Click() {
-    // Copying the log to the clipboard comes here.
+    logCommands_->Clipboard1Click();
 }
 
 void TForm1::N9Click() {
-    // Saving the log to a text file comes here.
+    logCommands_->N9Click();
 }
 
 void TForm1::N11Click() {
-    // Clearing the log after confirmation comes here.
+    logCommands_->N11Click();
 }
 
-void TForm1::CheckBox1Click() {
-    // Enabling the message pop-up filter edit comes here.
+void TForm1::NMUDP1DataReceived(QObject* /*Sender*/, int NumberBytes, const QString& FromIP,
+                                int /*Port*/) {
+    conference_.dispatch(NumberBytes, FromIP);
 }
 
-void TForm1::CheckBox2Click() {
-    // Enabling the new-correspondent pop-up filter edit comes here.
+void TForm1::NMUDP1InvalidHost(bool& /*handled*/) {
+    ShowPlainMessage(ConferenceTexts::invalidHost(), this);
 }
 
-void TForm1::CheckBox3Click() {
-    // Enabling the message beep filter edit comes here.
-}
-
-void TForm1::CheckBox4Click() {
-    // Enabling the new-correspondent beep filter edit comes here.
+void TForm1::NMUDP1BufferInvalid(bool& /*handled*/, std::span<char> /*Buff*/, int& /*length*/) {
+    ShowPlainMessage(ConferenceTexts::bufferInvalid(), this);
 }
 
 int TForm1::RadioGroup1ItemIndex() const {

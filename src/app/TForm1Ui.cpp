@@ -152,8 +152,13 @@ void TForm1Ui::setupStatusLine(QWidget* form) {
     SpeedButton1->setFocusPolicy(Qt::NoFocus);
     SpeedButton1->setAccessibleName(u"About"_s);
     Label5 = make<QLabel>(u"Label5"_s, Panel1, u"    "_s);
+    LabelReceiveOff = make<QLabel>(u"LabelReceiveOff"_s, Panel1, u"Приём отключён"_s);
+    LabelReceiveOff->setStyleSheet(u"color: #b00000; font-weight: bold;"_s);
+    LabelReceiveOff->hide();
 
     layout->addWidget(Label1);
+    layout->addSpacing(16);
+    layout->addWidget(LabelReceiveOff);
     layout->addStretch(1);
     layout->addWidget(Label6);
     layout->addSpacing(8);

@@ -31,6 +31,7 @@ struct TForm1Ui {
     QLabel* Label5 = nullptr;  // spacer at the right edge
     QLabel* Label6 = nullptr;
     QToolButton* SpeedButton1 = nullptr;  // About
+    QLabel* LabelReceiveOff = nullptr;    // shown while the port could not be bound
 
     QTabWidget* TN1 = nullptr;
 

@@ -6,7 +6,6 @@
 #include "core/SettingsFile.h"
 #include "text/Exception.h"
 
-#include <QCoreApplication>
 #include <QDir>
 
 using namespace Qt::StringLiterals;
@@ -15,10 +14,6 @@ namespace {
 const QString kSettingsFileName = u"Vesmar.ini"_s;
 const QString kDirectoryFileName = u"ListCorr.dat"_s;
 }  // namespace
-
-QString DataFiles::programDirectory() {
-    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + u'/');
-}
 
 DataFiles::DataFiles(const QString& dir)
     : settingsPath_(QDir(dir).filePath(kSettingsFileName)),
@@ -46,30 +41,31 @@ DataFiles::Loaded DataFiles::load() {
     return loaded;
 }
 
-QStringList DataFiles::save(const QStringList& directoryLines, Settings settings) {
-    QStringList errors;
+DataFiles::SaveReport DataFiles::save(const QStringList& directoryLines, Settings settings) {
+    SaveReport report;
     if (!directoryReadWhole_) {
-        errors.append(
+        report.notSaved.append(
             u"Список корреспондентов не сохранён: файл %1 не был прочитан полностью при запуске."_s
                 .arg(FullFilePath(directoryPath_)));
     } else {
         try {
             DirectoryFile::write(directoryPath_, directoryLines);
         } catch (const Exception& error) {
-            errors.append(error.message());
+            report.errors.append(error.message());
         }
     }
 
     settings.myName = NormalizeSelfName(settings.myName);
     if (!settingsReadWhole_) {
-        errors.append(u"Настройки не сохранены: файл %1 не удалось прочитать при запуске."_s.arg(
-            FullFilePath(settingsPath_)));
+        report.notSaved.append(
+            u"Настройки не сохранены: файл %1 не удалось прочитать при запуске."_s.arg(
+                FullFilePath(settingsPath_)));
     } else {
         try {
             SettingsFile::save(settingsPath_, settings);
         } catch (const Exception& error) {
-            errors.append(error.message());
+            report.errors.append(error.message());
         }
     }
-    return errors;
+    return report;
 }

@@ -15,11 +15,11 @@
 // could not be read or whose text stopped at a NUL with more after it. The
 // person's data is not replaced by defaults or by a shortened copy.
 //
-//     DataFiles files(DataFiles::programDirectory());
+//     DataFiles files(programDirectory);
 //     const DataFiles::Loaded loaded = files.load();   // FormCreate
 //     ... show loaded.settings, loaded.directoryLines; report loaded.errors ...
-//     const QStringList errors = files.save(lines, settings);   // FormDestroy
-//     ... send the exit notices, then report errors ...
+//     const DataFiles::SaveReport report = files.save(lines, settings);   // FormDestroy
+//     ... send the exit notices, then report what the report holds ...
 class DataFiles {
   public:
     struct Loaded {
@@ -32,10 +32,6 @@ class DataFiles {
         // <full path>"); empty when all went well. A missing file is no error.
         QStringList errors;
     };
-
-    // The folder of the running executable, with its final separator.
-    // Needs the application object.
-    [[nodiscard]] static QString programDirectory();
 
     // The files in the folder dir (with or without its final separator).
     explicit DataFiles(const QString& dir);
@@ -51,16 +47,23 @@ class DataFiles {
     [[nodiscard]] bool settingsReadWhole() const { return settingsReadWhole_; }
     [[nodiscard]] bool directoryReadWhole() const { return directoryReadWhole_; }
 
+    // What save() has to tell the person, each list in step order.
+    struct SaveReport {
+        // "Cannot create file <path>" or "Unable to write to <path>" for a
+        // failed write: shown as errors.
+        QStringList errors;
+        // For a file that load() did not read whole (or when load() never
+        // ran), "Список корреспондентов не сохранён: файл <path> не был
+        // прочитан полностью при запуске." or "Настройки не сохранены: файл
+        // <path> не удалось прочитать при запуске." instead of writing it.
+        QStringList notSaved;
+    };
+
     // Writes the directory file from lines, then the settings file from
     // settings, whose myName is the text of the self-name field as it stands
     // (it is normalised here before it is written). Each step runs even when
-    // the one before it failed. Returns the texts to report, in step order:
-    // "Cannot create file <path>" or "Unable to write to <path>" for a failed
-    // write, and, for a file that load() did not read whole (or when load()
-    // never ran), "Список корреспондентов не сохранён: файл <path> не был
-    // прочитан полностью при запуске." or "Настройки не сохранены: файл <path>
-    // не удалось прочитать при запуске." instead of writing it.
-    [[nodiscard]] QStringList save(const QStringList& directoryLines, Settings settings);
+    // the one before it failed.
+    [[nodiscard]] SaveReport save(const QStringList& directoryLines, Settings settings);
 
   private:
     QString settingsPath_;

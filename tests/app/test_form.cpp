@@ -1,6 +1,8 @@
 #include "app/ClockText.h"
 #include "app/ConversationLog.h"
 #include "app/TForm1.h"
+#include "support/FakeEndpoint.h"
+#include "support/FakeNetwork.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -26,12 +28,20 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// Every window of these tests gets an endpoint of its own on one in-process
+// network, so nothing touches a real port.
+std::unique_ptr<UdpEndpoint> offlineEndpoint() {
+    static FakeNetwork network;
+    static int next = 1;
+    return std::make_unique<FakeEndpoint>(network, u"10.0.0.%1"_s.arg(next++));
+}
+
 // A main window on a fresh temporary program directory, shown and active.
 struct ShownForm {
     QTemporaryDir dir;
     std::unique_ptr<TForm1> form;
 
-    ShownForm() : form(std::make_unique<TForm1>(dir.path() + u'/', nullptr)) {
+    ShownForm() : form(std::make_unique<TForm1>(dir.path() + u'/', offlineEndpoint())) {
         form->show();
         QApplication::setActiveWindow(form.get());
     }
@@ -116,7 +126,7 @@ void FormTest::componentTexts() {
     QFETCH(QString, name);
     QFETCH(QByteArray, property);
     QFETCH(QString, expected);
-    TForm1 form(QDir::tempPath() + u'/', nullptr);
+    TForm1 form(QDir::tempPath() + u'/', offlineEndpoint());
     QObject* component = form.findChild<QObject*>(name);
     QVERIFY2(component, qPrintable(name));
     QCOMPARE(component->property(property.constData()).toString(), expected);
@@ -224,7 +234,7 @@ void FormTest::directoryMenuHasElevenLinesEndingInSeparator() {
 }
 
 void FormTest::logMenuOrderAndWindowMenu() {
-    TForm1 form(QDir::tempPath() + u'/', nullptr);
+    TForm1 form(QDir::tempPath() + u'/', offlineEndpoint());
     const QList<QAction*> top = form.PopupMenu3->actions();
     QCOMPARE(top.size(), 3);
     QCOMPARE(top[0], form.N8->menuAction());

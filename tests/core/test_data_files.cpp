@@ -194,7 +194,8 @@ void DataFilesTest::loadAndSave() {
     QVERIFY(files.settingsReadWhole() && files.directoryReadWhole());
 
     loaded.settings.myName = u"  пётр "_s;  // as the field holds it
-    QVERIFY(files.save({u"a"_s, QString()}, loaded.settings).isEmpty());
+    const DataFiles::SaveReport report = files.save({u"a"_s, QString()}, loaded.settings);
+    QVERIFY(report.errors.isEmpty() && report.notSaved.isEmpty());
     QCOMPARE(readBytes(files.directoryPath()), QByteArray("a\r\n\r\n"));
     QVERIFY(Cp1251::decode(readBytes(files.settingsPath())).contains(u"\r\nMyName=ПЁТР\r\n"_s));
 
@@ -217,18 +218,20 @@ void DataFilesTest::fileNotReadWholeIsLeftUntouched() {
     QVERIFY(!files.settingsReadWhole());
     QVERIFY(!files.directoryReadWhole());
 
-    const QStringList errors = files.save({u"C _|_ 3"_s}, loaded.settings);
-    QCOMPARE(errors, (QStringList{
-                         u"Список корреспондентов не сохранён: файл %1 не был прочитан полностью "
-                         "при запуске."_s.arg(native(files.directoryPath())),
-                         u"Настройки не сохранены: файл %1 не удалось прочитать при запуске."_s.arg(
-                             native(files.settingsPath())),
-                     }));
+    const DataFiles::SaveReport report = files.save({u"C _|_ 3"_s}, loaded.settings);
+    QVERIFY(report.errors.isEmpty());
+    QCOMPARE(report.notSaved,
+             (QStringList{
+                 u"Список корреспондентов не сохранён: файл %1 не был прочитан полностью "
+                 "при запуске."_s.arg(native(files.directoryPath())),
+                 u"Настройки не сохранены: файл %1 не удалось прочитать при запуске."_s.arg(
+                     native(files.settingsPath())),
+             }));
     QCOMPARE(readBytes(file(u"ListCorr.dat"_s)), directory);
     QVERIFY(QFileInfo(file(u"Vesmar.ini"_s)).isDir());
 
     // A save without a load knows nothing was read whole and writes nothing.
-    QCOMPARE(DataFiles(file(u"other"_s)).save({}, Settings{}).size(), 2);
+    QCOMPARE(DataFiles(file(u"other"_s)).save({}, Settings{}).notSaved.size(), 2);
     QVERIFY(!QFile::exists(file(u"other"_s)));
 }
 
@@ -239,7 +242,7 @@ void DataFilesTest::failedStepDoesNotStopTheNext() {
     QVERIFY(QDir().mkpath(files.directoryPath()));
     Settings settings;
     settings.minimizeOnStart = true;
-    QCOMPARE(files.save({u"x"_s}, settings),
+    QCOMPARE(files.save({u"x"_s}, settings).errors,
              QStringList{u"Cannot create file "_s + native(files.directoryPath())});
     QVERIFY(DataFiles(dir_->path()).load().settings.minimizeOnStart);
 
@@ -247,7 +250,7 @@ void DataFilesTest::failedStepDoesNotStopTheNext() {
     QVERIFY(QDir().rmdir(files.directoryPath()));
     QVERIFY(QFile::remove(files.settingsPath()));
     QVERIFY(QDir().mkpath(files.settingsPath()));
-    QCOMPARE(files.save({u"x"_s}, settings),
+    QCOMPARE(files.save({u"x"_s}, settings).errors,
              QStringList{u"Unable to write to "_s + native(files.settingsPath())});
     QCOMPARE(readBytes(files.directoryPath()), QByteArray("x\r\n"));
 }
