@@ -7,7 +7,7 @@ packages=(
     cmake g++ make pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     qt6-gtk-platformtheme fonts-dejavu-core
-    libcap2-bin iproute2
+    libcap2-bin iproute2 python3
     xvfb xauth xdotool x11-utils imagemagick
     libbenchmark-dev
 )
