@@ -22,10 +22,10 @@ trap cleanup EXIT
 
 cp "$binary" "$work/Vesmar"
 # The data files are Windows-1251 text with CR LF line ends. The sample
-# directory names this machine (so the copy finds itself) and addresses of
-# the documentation range 192.0.2.0/24, which belong to no real host.
-printf '%s\r\n' 'ИВАНОВ _|_ 127.0.0.1' 'ПЕТРОВА _|_ 192.0.2.12' \
-    'СИДОРОВ _|_ 192.0.2.13' 'БУХГАЛТЕРИЯ _|_ 192.0.2.20' |
+# directory names this machine (so the copy finds itself) and other loopback
+# addresses, so that no datagram of the demonstration leaves the machine.
+printf '%s\r\n' 'ИВАНОВ _|_ 127.0.0.1' 'ПЕТРОВА _|_ 127.0.0.12' \
+    'СИДОРОВ _|_ 127.0.0.13' 'БУХГАЛТЕРИЯ _|_ 127.0.0.20' |
     iconv -f UTF-8 -t CP1251 >"$work/ListCorr.dat"
 printf '%s\r\n' '[ANY]' 'MyName=ИВАНОВ' 'YesPopUp_Mess=1' 'TextPopUp_Mess=' 'YesPopUp_Corr=1' \
     'TextPopUp_Corr=' 'YesBeep_Mess=1' 'TextBeep_Mess=' 'YesBeep_Corr=0' 'TextBeep_Corr=' \
@@ -46,6 +46,10 @@ window=$(timeout 30 xdotool search --sync --onlyvisible --pid "$app_pid" | head 
 [ -n "$window" ] || { echo "The program showed no window." >&2; exit 1; }
 xdotool windowfocus --sync "$window" 2>/dev/null || true
 sleep 1.5  # the first tick (0.5 s) has run and the clock shows
+# A line to everyone: the own copy is in the roster, so it comes back to the log.
+xdotool type --delay 30 'Добрый день! Совещание в 15:00.'
+xdotool key Return
+sleep 0.5
 mkdir -p docs
 import -window "$window" docs/page0.png
 xdotool key --window "$window" ctrl+Tab
