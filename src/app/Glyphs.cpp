@@ -30,6 +30,21 @@ QPainterPath bubble(const QRectF& body, bool tailRight) {
     return path.united(tail);
 }
 
+// An icon drawn at the small sizes of buttons; draw paints one square of side s.
+template <typename Draw>
+QIcon drawnGlyph(Draw draw) {
+    QIcon icon;
+    for (const int size : {16, 24, 32}) {
+        QPixmap pixmap = transparentPixmap(size);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        draw(p, static_cast<qreal>(size));
+        p.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
 }  // namespace
 
 QPixmap ProgramPicture(int size) {
@@ -68,12 +83,7 @@ QIcon ProgramIcon() {
 }
 
 QIcon AboutGlyph() {
-    QIcon icon;
-    for (const int size : {16, 24, 32}) {
-        QPixmap pixmap = transparentPixmap(size);
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing);
-        const qreal s = size;
+    return drawnGlyph([](QPainter& p, qreal s) {
         p.setPen(QPen(QColor(0x1d, 0x4e, 0x89), std::max(1.0, s / 16.0)));
         p.setBrush(QColor(0x5b, 0x9b, 0xd5));
         p.drawEllipse(QRectF(s * 0.06, s * 0.06, s * 0.88, s * 0.88));
@@ -83,18 +93,11 @@ QIcon AboutGlyph() {
         p.setFont(font);
         p.setPen(Qt::white);
         p.drawText(QRectF(0, 0, s, s), Qt::AlignCenter, u"?"_s);
-        icon.addPixmap(pixmap);
-    }
-    return icon;
+    });
 }
 
 QIcon SendGlyph() {
-    QIcon icon;
-    for (const int size : {16, 24, 32}) {
-        QPixmap pixmap = transparentPixmap(size);
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing);
-        const qreal s = size;
+    return drawnGlyph([](QPainter& p, qreal s) {
         QPainterPath arrow;
         arrow.moveTo(s * 0.08, s * 0.36);
         arrow.lineTo(s * 0.52, s * 0.36);
@@ -107,7 +110,5 @@ QIcon SendGlyph() {
         p.setPen(QPen(QColor(0x1e, 0x6b, 0x24), std::max(1.0, s / 16.0)));
         p.setBrush(QColor(0x4c, 0xaf, 0x50));
         p.drawPath(arrow);
-        icon.addPixmap(pixmap);
-    }
-    return icon;
+    });
 }
