@@ -201,6 +201,9 @@ void TForm1::showStartupNotices() {
     if (startupError_) {
         std::rethrow_exception(std::exchange(startupError_, nullptr));
     }
+    if (std::exchange(startupNoticesShown_, true)) {
+        return;
+    }
     for (const QString& error : std::exchange(loadErrors_, {})) {
         ReportError(error);
     }

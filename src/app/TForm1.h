@@ -113,6 +113,7 @@ class TForm1 : public QWidget, public TForm1Ui {
     bool firstTick_ = true;
     bool destroyed_ = false;
     bool closeDeferred_ = false;
+    bool startupNoticesShown_ = false;
     std::exception_ptr startupError_;
     QStringList loadErrors_;
     Conference conference_;

@@ -70,10 +70,15 @@ class JsonLines:
                 self.lines.append(json.loads(raw))
                 self.arrived.notify_all()
 
-    def wait_for(self, what: str, predicate, timeout: float = WAIT) -> dict:
+    def mark(self) -> int:
+        """The number of lines so far: wait_for(since=mark) looks only at later ones."""
+        with self.arrived:
+            return len(self.lines)
+
+    def wait_for(self, what: str, predicate, timeout: float = WAIT, since: int = 0) -> dict:
         deadline = time.monotonic() + timeout
         with self.arrived:
-            seen = 0
+            seen = since
             while True:
                 for line in self.lines[seen:]:
                     if predicate(line):
@@ -168,9 +173,10 @@ class Scenario:
         self.peer.process.stdin.write(json.dumps(command) + "\n")
         self.peer.process.stdin.flush()
 
-    def peer_receives(self, host: int, text: str, what: str) -> None:
+    def peer_receives(self, host: int, text: str, what: str, since: int = 0) -> None:
         expected = cp1251(text).hex()
-        self.peer.wait_for(what, lambda d: d.get("from") == address(host) and d["hex"] == expected)
+        self.peer.wait_for(what, lambda d: d.get("from") == address(host) and d["hex"] == expected,
+                           since=since)
 
     def wire_carries(self, src: int, dst: int, text: str, what: str) -> None:
         expected = cp1251(text).hex()
@@ -181,8 +187,10 @@ class Scenario:
     def barrier(self, host: int, name: str) -> None:
         """Datagrams from one sender are handled in order: once a link-check
         request is answered, everything the peer sent before it has been handled."""
+        since = self.peer.mark()
         self.peer_send(host, PREFIX + "AUTODETECT1")
-        self.peer_receives(host, PREFIX + "MYNAMEIS1:" + name, f"link-check answer from {name}")
+        self.peer_receives(host, PREFIX + "MYNAMEIS1:" + name, f"link-check answer from {name}",
+                           since=since)
 
     def xdotool(self, *args: str) -> str:
         result = subprocess.run(["xdotool", *args], env=self.x_env, check=True,
@@ -330,6 +338,13 @@ def main() -> int:
     except (Failure, subprocess.CalledProcessError) as error:
         detail = getattr(error, "stderr", "") or ""
         print(f"FAIL: {error} {detail}".strip())
+        for name in ("peer", "wire"):
+            collected = getattr(scenario, name, None)
+            for line in collected.lines if collected else []:
+                if "hex" in line:
+                    text = bytes.fromhex(line["hex"]).decode("cp1251", errors="replace")
+                    print(f"{name}: {line.get('from') or line.get('src')} -> "
+                          f"{line.get('dst', 'peer')}: {text}")
         for log in sorted(os.listdir(workdir)):
             path = os.path.join(workdir, log)
             if os.path.isfile(path) and log.endswith(".log"):

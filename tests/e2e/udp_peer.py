@@ -6,6 +6,7 @@ Reads commands from standard input, one JSON object per line:
 Prints every datagram it receives as {"from": ..., "port": ..., "hex": ...}.
 """
 import json
+import os
 import selectors
 import socket
 import sys
@@ -16,17 +17,24 @@ def main() -> None:
     sock.bind(("0.0.0.0", 333))
     selector = selectors.DefaultSelector()
     selector.register(sock, selectors.EVENT_READ)
-    selector.register(sys.stdin, selectors.EVENT_READ)
+    # Standard input is read unbuffered: a buffered reader could keep a second
+    # command in its buffer while the selector waits for the descriptor.
+    stdin = sys.stdin.fileno()
+    selector.register(stdin, selectors.EVENT_READ)
     print(json.dumps({"ready": True}), flush=True)
+    pending = b""
     while True:
         for key, _ in selector.select():
             if key.fileobj is sock:
                 data, (host, port) = sock.recvfrom(4096)
                 print(json.dumps({"from": host, "port": port, "hex": data.hex()}), flush=True)
-            else:
-                line = sys.stdin.readline()
-                if not line:
-                    return
+                continue
+            chunk = os.read(stdin, 65536)
+            if not chunk:
+                return
+            pending += chunk
+            while b"\n" in pending:
+                line, pending = pending.split(b"\n", 1)
                 command = json.loads(line)
                 sock.sendto(bytes.fromhex(command["hex"]), (command["to"], 333))
 
