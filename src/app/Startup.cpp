@@ -68,6 +68,17 @@ int RunVesmar(int& argc, char** argv) {
         return EXIT_FAILURE;
     }
 
+    // Signals are caught from here on: one that arrives while the window is
+    // being built waits in the pipe and closes the window once the event
+    // loop runs, instead of killing the program before it could save.
+    std::unique_ptr<TerminationSignals> terminationSignals;
+    try {
+        terminationSignals = std::make_unique<TerminationSignals>();
+    } catch (const Exception&) {
+        // Without the pipe the signals keep their default effect: they end
+        // the program at once.
+    }
+
     app.setTitle(kApplicationTitle);
     app.setWindowIcon(ProgramIcon());
 
@@ -84,14 +95,9 @@ int RunVesmar(int& argc, char** argv) {
     form.attachDialogs(dlgCorr, aboutBox);
 
     OrderlyShutdown shutdown(&form);
-    std::unique_ptr<TerminationSignals> terminationSignals;
-    try {
-        terminationSignals = std::make_unique<TerminationSignals>();
+    if (terminationSignals) {
         QObject::connect(terminationSignals.get(), &TerminationSignals::requested, &shutdown,
                          &OrderlyShutdown::start);
-    } catch (const Exception&) {
-        // Without the pipe the signals keep their default effect: they end
-        // the program at once.
     }
 
     form.show();
