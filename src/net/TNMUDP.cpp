@@ -12,11 +12,34 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <vector>
 
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// Hands each readability notice straight to the endpoint. Taking the event
+// itself rather than the activated signal saves the signal's dispatch on
+// every datagram, which is a good part of the receive cost.
+class ReadabilityNotifier final : public QSocketNotifier {
+  public:
+    ReadabilityNotifier(qintptr socket, QObject* parent, std::function<void()> onReadable)
+        : QSocketNotifier(socket, QSocketNotifier::Read, parent),
+          onReadable_(std::move(onReadable)) {}
+
+  protected:
+    bool event(QEvent* event) override {
+        if (event->type() == QEvent::SockAct) {
+            onReadable_();
+            return true;
+        }
+        return QSocketNotifier::event(event);
+    }
+
+  private:
+    std::function<void()> onReadable_;
+};
 
 // Status levels of the status texts.
 constexpr int kLevelSending = 2;
@@ -117,8 +140,7 @@ void TNMUDP::openSocket() {
         CheckSocketError(error);
         return;  // tolerated: the endpoint goes on without a socket
     }
-    notifier_ = new QSocketNotifier(socket_.handle(), QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, &TNMUDP::ReceivePending);
+    notifier_ = new ReadabilityNotifier(socket_.handle(), this, [this] { ReceivePending(); });
 }
 
 void TNMUDP::closeSocket() {
