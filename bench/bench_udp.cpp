@@ -1,13 +1,13 @@
 // The UDP endpoint against plain socket loops, side by side in one run:
-//   fan-out: one 40-byte text to 254 numeric loopback addresses, RemoteHost
+//   fan-out: one 40-byte text to 254 numeric loopback addresses, remoteHost
 //            set before every send, against a sendto loop over the same 254;
-//   receive: datagrams per second through OnDataReceived + ReadDatagram,
+//   receive: datagrams per second through receiveHandler + readDatagram,
 //            against a loop that waits with poll and then calls recvfrom,
 //            one datagram per wake-up.
 // Rounds of the two sides alternate; the medians are printed.
 
 #include "net/NativeUdpSocket.h"
-#include "net/TNMUDP.h"
+#include "net/UdpSocketEndpoint.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -60,9 +60,9 @@ void fanOut() {
     }
     const quint16 port = receiver.localPort();
 
-    TNMUDP endpoint(nullptr);
-    endpoint.SetLocalPort(0);
-    endpoint.SetRemotePort(port);
+    UdpSocketEndpoint endpoint(nullptr);
+    endpoint.setLocalPort(0);
+    endpoint.setRemotePort(port);
     QStringList hosts;
     for (int i = 1; i <= kAddresses; ++i) {
         hosts.append(u"127.0.0.%1"_s.arg(i));
@@ -83,8 +83,8 @@ void fanOut() {
     for (int round = 0; round < kFanOutRounds; ++round) {
         clock.start();
         for (const QString& host : hosts) {
-            endpoint.SetRemoteHost(host);
-            endpoint.SendDatagram(sendBuffer, kTextLength);
+            endpoint.setRemoteHost(host);
+            endpoint.sendDatagram(sendBuffer, kTextLength);
         }
         endpointTimes.push_back(clock.nsecsElapsed() / 1000.0);
         drain(receiver);
@@ -101,7 +101,8 @@ void fanOut() {
     const double p = median(plainTimes);
     std::printf("fan-out, %d datagrams of %d bytes (median of %d rounds)\n", kAddresses,
                 kTextLength, kFanOutRounds);
-    std::printf("  TNMUDP SendDatagram    %9.1f us   (%.2f us per datagram)\n", e, e / kAddresses);
+    std::printf("  UdpSocketEndpoint sendDatagram    %9.1f us   (%.2f us per datagram)\n", e,
+                e / kAddresses);
     std::printf("  plain sendto loop      %9.1f us   (%.2f us per datagram)\n", p, p / kAddresses);
     std::printf("  ratio                  %9.2f\n", e / p);
 }
@@ -118,14 +119,14 @@ void receive() {
     NativeUdpSocket sender;
     (void)sender.open();
 
-    TNMUDP endpoint(nullptr);
-    endpoint.SetLocalPort(0);
+    UdpSocketEndpoint endpoint(nullptr);
+    endpoint.setLocalPort(0);
     QEventLoop loop;
     int received = 0;
     std::array<char, 256> receiveBuffer{};
-    endpoint.OnDataReceived = [&](QObject*, int, const QString&, int) {
+    endpoint.receiveHandler = [&](QObject*, int, const QString&, int) {
         int count = 0;
-        endpoint.ReadDatagram(receiveBuffer, count);
+        endpoint.readDatagram(receiveBuffer, count);
         if (++received == kBatch) {
             loop.quit();
         }
@@ -189,7 +190,8 @@ void receive() {
     const double p = median(plainTimes);
     std::printf("receive, batches of %d datagrams of %d bytes (median of %d rounds)\n", kBatch,
                 kTextLength, kReceiveRounds);
-    std::printf("  TNMUDP OnDataReceived  %9.0f datagrams/s   (%.2f us each)\n", e, 1e6 / e);
+    std::printf("  UdpSocketEndpoint receiveHandler  %9.0f datagrams/s   (%.2f us each)\n", e,
+                1e6 / e);
     std::printf("  plain poll + recvfrom  %9.0f datagrams/s   (%.2f us each)\n", p, 1e6 / p);
     std::printf("  ratio (time per datagram) %6.2f\n", p / e);
     if (shortRounds > 0) {

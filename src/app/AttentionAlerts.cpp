@@ -17,7 +17,7 @@ namespace {
 // Gives a filter edit the look of its rule: white and enabled when the rule
 // is on, the button-face colour and disabled when it is off. The colour is set
 // for every colour group, so a disabled edit shows it as well.
-void ShowRuleState(const QCheckBox& box, QLineEdit& edit) {
+void showRuleState(const QCheckBox& box, QLineEdit& edit) {
     QPalette palette = edit.palette();
     if (box.isChecked()) {
         palette.setColor(QPalette::Base, Qt::white);
@@ -34,14 +34,16 @@ void ShowRuleState(const QCheckBox& box, QLineEdit& edit) {
 
 AttentionAlerts::AttentionAlerts(const Widgets& widgets, QObject* parent)
     : QObject(parent), w_(widgets) {
-    connect(w_.CheckBox1, &QCheckBox::toggled, this, &AttentionAlerts::CheckBox1Click);
-    connect(w_.CheckBox2, &QCheckBox::toggled, this, &AttentionAlerts::CheckBox2Click);
-    connect(w_.CheckBox3, &QCheckBox::toggled, this, &AttentionAlerts::CheckBox3Click);
-    connect(w_.CheckBox4, &QCheckBox::toggled, this, &AttentionAlerts::CheckBox4Click);
-    CheckBox1Click();
-    CheckBox2Click();
-    CheckBox3Click();
-    CheckBox4Click();
+    // Each filter edit follows its box, changed by a click or by the program
+    // alike; an unchanged state runs nothing.
+    const auto follow = [this](QCheckBox* box, QLineEdit* filter) {
+        connect(box, &QCheckBox::toggled, this, [box, filter] { showRuleState(*box, *filter); });
+        showRuleState(*box, *filter);
+    };
+    follow(w_.messagePopUpBox, w_.messagePopUpFilter);
+    follow(w_.correspondentPopUpBox, w_.correspondentPopUpFilter);
+    follow(w_.messageBeepBox, w_.messageBeepFilter);
+    follow(w_.correspondentBeepBox, w_.correspondentBeepFilter);
 
     connect(qGuiApp, &QGuiApplication::applicationStateChanged, this,
             [this](Qt::ApplicationState state) {
@@ -49,38 +51,24 @@ AttentionAlerts::AttentionAlerts(const Widgets& widgets, QObject* parent)
             });
 }
 
-void AttentionAlerts::CheckBox1Click() {
-    ShowRuleState(*w_.CheckBox1, *w_.Edit1);
-}
-
-void AttentionAlerts::CheckBox2Click() {
-    ShowRuleState(*w_.CheckBox2, *w_.Edit2);
-}
-
-void AttentionAlerts::CheckBox3Click() {
-    ShowRuleState(*w_.CheckBox3, *w_.Edit3);
-}
-
-void AttentionAlerts::CheckBox4Click() {
-    ShowRuleState(*w_.CheckBox4, *w_.Edit4);
-}
-
-bool AttentionAlerts::FilterMatches(const QString& filter, const QString& subject) {
+bool AttentionAlerts::filterMatches(const QString& filter, const QString& subject) {
     QString wanted = filter;
-    CutSpaces(wanted);
+    cutSpaces(wanted);
     if (wanted.isEmpty()) {
         return true;
     }
-    UpCaseCyr(wanted);
-    return wanted == UpCaseCyrCopy(subject);
+    upperCaseRussianLatin(wanted);
+    return wanted == upperCaseRussianLatinCopy(subject);
 }
 
-void AttentionAlerts::MessageAlert(const QString& subject) {
-    alert(w_.CheckBox1, w_.Edit1, w_.CheckBox3, w_.Edit3, subject);
+void AttentionAlerts::alertMessage(const QString& subject) {
+    alert(w_.messagePopUpBox, w_.messagePopUpFilter, w_.messageBeepBox, w_.messageBeepFilter,
+          subject);
 }
 
-void AttentionAlerts::NewCorrespondentAlert(const QString& name) {
-    alert(w_.CheckBox2, w_.Edit2, w_.CheckBox4, w_.Edit4, name);
+void AttentionAlerts::alertNewCorrespondent(const QString& name) {
+    alert(w_.correspondentPopUpBox, w_.correspondentPopUpFilter, w_.correspondentBeepBox,
+          w_.correspondentBeepFilter, name);
 }
 
 void AttentionAlerts::alert(QCheckBox* popUpBox, QLineEdit* popUpFilter, QCheckBox* beepBox,
@@ -91,21 +79,21 @@ void AttentionAlerts::alert(QCheckBox* popUpBox, QLineEdit* popUpFilter, QCheckB
     if (active) {
         return;
     }
-    if (popUpBox->isChecked() && FilterMatches(popUpFilter->text(), subject)) {
-        PopUp();
+    if (popUpBox->isChecked() && filterMatches(popUpFilter->text(), subject)) {
+        popUp();
     }
-    if (beepBox->isChecked() && FilterMatches(beepFilter->text(), subject)) {
-        Beep();
+    if (beepBox->isChecked() && filterMatches(beepFilter->text(), subject)) {
+        beep();
     }
 }
 
-void AttentionAlerts::PopUp() {
+void AttentionAlerts::popUp() {
     if (restoreWindow_) {
         restoreWindow_();
     } else {
         restoreWindow();
     }
-    w_.TN1->setCurrentIndex(0);
+    w_.pages->setCurrentIndex(0);
 }
 
 void AttentionAlerts::restoreWindow() {
@@ -121,7 +109,7 @@ void AttentionAlerts::restoreWindow() {
     window.activateWindow();
 }
 
-void AttentionAlerts::Beep() {
+void AttentionAlerts::beep() {
     if (beep_) {
         beep_();
     } else {

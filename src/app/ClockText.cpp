@@ -26,7 +26,7 @@ void dropTrailingSeparators(QString& text) {
 
 }  // namespace
 
-QString WithoutTimeZone(const QString& timeFormat) {
+QString withoutTimeZone(const QString& timeFormat) {
     QString out;
     bool quoted = false;
     bool skipLeading = false;  // the zone stood first: drop what set it apart
@@ -63,12 +63,12 @@ QString WithoutTimeZone(const QString& timeFormat) {
     return out;
 }
 
-QString ClockText(const QDateTime& now, const QLocale& locale) {
+QString clockText(const QDateTime& now, const QLocale& locale) {
     const QString time =
-        locale.toString(now.time(), WithoutTimeZone(locale.timeFormat(QLocale::LongFormat)));
+        locale.toString(now.time(), withoutTimeZone(locale.timeFormat(QLocale::LongFormat)));
     return time + u"  "_s + locale.toString(now.date(), QLocale::ShortFormat);
 }
 
-QString ClockText() {
-    return ClockText(QDateTime::currentDateTime(), QLocale::system());
+QString clockText() {
+    return clockText(QDateTime::currentDateTime(), QLocale::system());
 }

@@ -6,12 +6,12 @@
 
 // The status line's clock: the time in the locale's long format without its
 // time zone, two blanks, the date in the locale's short format.
-[[nodiscard]] QString ClockText(const QDateTime& now, const QLocale& locale);
+[[nodiscard]] QString clockText(const QDateTime& now, const QLocale& locale);
 
 // The same for the current moment and the user's regional settings.
-[[nodiscard]] QString ClockText();
+[[nodiscard]] QString clockText();
 
 // A time format with its time-zone field removed, together with the
 // brackets that enclosed it and the blanks or comma that set it apart.
 // Quoted literal text is left untouched.
-[[nodiscard]] QString WithoutTimeZone(const QString& timeFormat);
+[[nodiscard]] QString withoutTimeZone(const QString& timeFormat);

@@ -20,7 +20,7 @@ class ScreenCentredMessageBox : public QMessageBox {
     void showEvent(QShowEvent* event) override {
         QMessageBox::showEvent(event);
         if (!event->spontaneous()) {
-            CentreOnScreen(*this);
+            centreOnScreen(*this);
         }
     }
 };

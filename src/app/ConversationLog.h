@@ -3,7 +3,7 @@
 #include <QPlainTextEdit>
 #include <QString>
 
-// The conversation log Memo1: a read-only plain-text view with one line per
+// The conversation log: a read-only plain-text view with one line per
 // received chat text. The view shows the lines; the exact text (every
 // appended text followed by CR LF, verbatim) is kept beside it, because the
 // document turns CR and LF into block breaks and gives back LF only.

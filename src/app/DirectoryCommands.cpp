@@ -1,7 +1,7 @@
 #include "app/DirectoryCommands.h"
 
 #include "app/ConfirmBox.h"
-#include "app/TDlgCorr1.h"
+#include "app/CorrespondentDialog.h"
 #include "core/Entry.h"
 #include "core/EntryList.h"
 #include "text/Normalization.h"
@@ -10,42 +10,43 @@
 
 using namespace Qt::StringLiterals;
 
-DirectoryCommands::DirectoryCommands(EntryList& directory, TDlgCorr1& dialog, QWidget* boxParent)
+DirectoryCommands::DirectoryCommands(EntryList& directory, CorrespondentDialog& dialog,
+                                     QWidget* boxParent)
     : directory_(directory), dialog_(dialog), boxParent_(boxParent) {}
 
-void DirectoryCommands::N3Click() {
+void DirectoryCommands::editEntry() {
     if (directory_.count() == 0 || directory_.selectedIndex() < 0) {
         return;
     }
     QString name;
     QString address;
     // A line that is no entry opens the dialog with both fields empty.
-    SplitEntry(CutSpacesCopy(directory_.line(directory_.selectedIndex())), name, address);
-    if (!dialog_.ExecuteCorrespondentDialog(name, address)) {
+    splitEntry(cutSpacesCopy(directory_.line(directory_.selectedIndex())), name, address);
+    if (!dialog_.ask(name, address)) {
         return;
     }
     const int selected = directory_.selectedIndex();
     if (selected < 0) {
         return;
     }
-    directory_.replace(selected, MakeEntry(name, address));
+    directory_.replace(selected, makeEntry(name, address));
 }
 
-void DirectoryCommands::N1Click() {
+void DirectoryCommands::addEntry() {
     QString name;
     QString address;
-    if (dialog_.ExecuteCorrespondentDialog(name, address)) {
-        directory_.add(MakeEntry(name, address));
+    if (dialog_.ask(name, address)) {
+        directory_.add(makeEntry(name, address));
     }
 }
 
-void DirectoryCommands::N7Click() {
+void DirectoryCommands::insertEntry() {
     QString name;
     QString address;
-    if (!dialog_.ExecuteCorrespondentDialog(name, address)) {
+    if (!dialog_.ask(name, address)) {
         return;
     }
-    const QString entry = MakeEntry(name, address);
+    const QString entry = makeEntry(name, address);
     if (directory_.count() == 0) {
         directory_.add(entry);
     } else {
@@ -53,13 +54,13 @@ void DirectoryCommands::N7Click() {
     }
 }
 
-void DirectoryCommands::N2Click() {
+void DirectoryCommands::deleteEntry() {
     if (directory_.count() == 0 || directory_.selectedIndex() < 0) {
         return;
     }
     QString name;
     QString address;
-    SplitEntry(directory_.line(directory_.selectedIndex()), name, address);
+    splitEntry(directory_.line(directory_.selectedIndex()), name, address);
     if (!name.isEmpty() || !address.isEmpty()) {
         if (!ConfirmBox::ask(u"Вы желаете удалить эту строку из списка ?"_s, boxParent_)) {
             return;
@@ -72,7 +73,7 @@ void DirectoryCommands::N2Click() {
     directory_.remove(selected);
 }
 
-void DirectoryCommands::N17Click() {
+void DirectoryCommands::deleteAllEntries() {
     if (directory_.count() == 0) {
         return;
     }

@@ -2,7 +2,7 @@
 
 class EntryList;
 class QWidget;
-class TDlgCorr1;
+class CorrespondentDialog;
 
 // The editing commands of the directory's pop-up menu: add, insert, edit,
 // delete and delete all, through the correspondent dialog and the
@@ -12,24 +12,25 @@ class TDlgCorr1;
 class DirectoryCommands {
   public:
     // boxParent is the window the confirmation boxes belong to.
-    DirectoryCommands(EntryList& directory, TDlgCorr1& dialog, QWidget* boxParent = nullptr);
+    DirectoryCommands(EntryList& directory, CorrespondentDialog& dialog,
+                      QWidget* boxParent = nullptr);
 
     // Edit: the selected line, split into name and address, is replaced by
     // the confirmed entry at the same position.
-    void N3Click();
+    void editEntry();
     // Add: a confirmed entry is appended.
-    void N1Click();
+    void addEntry();
     // Insert: a confirmed entry goes above the selected line, or first when
     // no line is selected.
-    void N7Click();
+    void insertEntry();
     // Delete: removes the selected line, asking first unless its name and
     // address are both empty.
-    void N2Click();
+    void deleteEntry();
     // Delete all: empties the directory after asking.
-    void N17Click();
+    void deleteAllEntries();
 
   private:
     EntryList& directory_;
-    TDlgCorr1& dialog_;
+    CorrespondentDialog& dialog_;
     QWidget* boxParent_;
 };

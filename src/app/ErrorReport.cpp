@@ -1,6 +1,5 @@
 #include "app/ErrorReport.h"
 
-#include "app/VesmarApplication.h"
 #include "text/Cp1251.h"
 #include "text/Exception.h"
 
@@ -8,7 +7,7 @@
 
 using namespace Qt::StringLiterals;
 
-QString ErrorReportText(const QString& message) {
+QString errorReportText(const QString& message) {
     if (message.isEmpty()) {
         return message;
     }
@@ -16,7 +15,7 @@ QString ErrorReportText(const QString& message) {
     return last > static_cast<unsigned char>('.') ? message + u'.' : message;
 }
 
-QString ExceptionMessage(const std::exception_ptr& error) {
+QString exceptionMessage(const std::exception_ptr& error) {
     try {
         std::rethrow_exception(error);
     } catch (const Exception& e) {
@@ -28,16 +27,8 @@ QString ExceptionMessage(const std::exception_ptr& error) {
     }
 }
 
-void ShowErrorBox(const QString& title, const QString& text) {
+void showErrorBox(const QString& title, const QString& text) {
     QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText);
     box.exec();
-}
-
-void ReportError(const QString& message) {
-    if (auto* app = qobject_cast<VesmarApplication*>(QCoreApplication::instance())) {
-        app->reportError(std::make_exception_ptr(Exception(message)));
-    } else {
-        ShowErrorBox(kApplicationTitle, ErrorReportText(message));
-    }
 }

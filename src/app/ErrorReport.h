@@ -9,15 +9,11 @@
 
 // The text the report shows: the message with "." added when its last
 // character sorts after "." in the program's code page.
-[[nodiscard]] QString ErrorReportText(const QString& message);
+[[nodiscard]] QString errorReportText(const QString& message);
 
 // The message an escaped exception carries: the program's Exception its own
 // text, any other standard exception its what(), anything else a general note.
-[[nodiscard]] QString ExceptionMessage(const std::exception_ptr& error);
+[[nodiscard]] QString exceptionMessage(const std::exception_ptr& error);
 
 // Shows the report box and waits for OK. The text is shown as plain text.
-void ShowErrorBox(const QString& title, const QString& text);
-
-// Shows the standard error report for a message, through the application's
-// presenter when the application is the program's own.
-void ReportError(const QString& message);
+void showErrorBox(const QString& title, const QString& text);

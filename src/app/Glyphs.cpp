@@ -47,7 +47,7 @@ QIcon drawnGlyph(Draw draw) {
 
 }  // namespace
 
-QPixmap ProgramPicture(int size) {
+QPixmap programPicture(int size) {
     QPixmap pixmap = transparentPixmap(size);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
@@ -74,15 +74,15 @@ QPixmap ProgramPicture(int size) {
     return pixmap;
 }
 
-QIcon ProgramIcon() {
+QIcon programIcon() {
     QIcon icon;
     for (const int size : {16, 24, 32, 48, 64, 128}) {
-        icon.addPixmap(ProgramPicture(size));
+        icon.addPixmap(programPicture(size));
     }
     return icon;
 }
 
-QIcon AboutGlyph() {
+QIcon aboutGlyph() {
     return drawnGlyph([](QPainter& p, qreal s) {
         p.setPen(QPen(QColor(0x1d, 0x4e, 0x89), std::max(1.0, s / 16.0)));
         p.setBrush(QColor(0x5b, 0x9b, 0xd5));
@@ -96,7 +96,7 @@ QIcon AboutGlyph() {
     });
 }
 
-QIcon SendGlyph() {
+QIcon sendGlyph() {
     return drawnGlyph([](QPainter& p, qreal s) {
         QPainterPath arrow;
         arrow.moveTo(s * 0.08, s * 0.36);

@@ -6,13 +6,13 @@
 // Pictures of the program, drawn in code so that no image file is needed.
 
 // The program's picture: two speech bubbles. size is the side in pixels.
-[[nodiscard]] QPixmap ProgramPicture(int size);
+[[nodiscard]] QPixmap programPicture(int size);
 
 // The program's window icon, in several sizes.
-[[nodiscard]] QIcon ProgramIcon();
+[[nodiscard]] QIcon programIcon();
 
 // The About button's glyph: a question mark in a circle.
-[[nodiscard]] QIcon AboutGlyph();
+[[nodiscard]] QIcon aboutGlyph();
 
 // The send button's glyph: an arrow pointing right.
-[[nodiscard]] QIcon SendGlyph();
+[[nodiscard]] QIcon sendGlyph();

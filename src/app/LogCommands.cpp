@@ -15,13 +15,13 @@ using namespace Qt::StringLiterals;
 LogCommands::LogCommands(ConversationLog& log, QFileDialog& saveDialog, QWidget* boxParent)
     : log_(log), saveDialog_(saveDialog), boxParent_(boxParent) {}
 
-void LogCommands::Clipboard1Click() {
+void LogCommands::copyLogToClipboard() {
     log_.selectAll();
     // The view would give LF line ends; the clipboard gets the log's own text.
     QGuiApplication::clipboard()->setText(log_.text(), QClipboard::Clipboard);
 }
 
-void LogCommands::N9Click() {
+void LogCommands::saveLog() {
     if (!lastFileName_.isEmpty()) {
         saveDialog_.selectFile(lastFileName_);
     }
@@ -33,10 +33,10 @@ void LogCommands::N9Click() {
         return;
     }
     lastFileName_ = chosen.first();
-    SaveLogFile(QFileInfo(lastFileName_).absoluteFilePath(), log_.text());
+    saveLogFile(QFileInfo(lastFileName_).absoluteFilePath(), log_.text());
 }
 
-void LogCommands::N11Click() {
+void LogCommands::clearLog() {
     if (log_.isEmpty()) {
         return;
     }

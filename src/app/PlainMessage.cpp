@@ -1,16 +1,16 @@
 #include "app/PlainMessage.h"
 
-#include "app/VesmarApplication.h"
+#include "app/Application.h"
 
 #include <QMessageBox>
 
-std::unique_ptr<QMessageBox> MakePlainMessage(const QString& text, QWidget* parent) {
+std::unique_ptr<QMessageBox> makePlainMessage(const QString& text, QWidget* parent) {
     auto box = std::make_unique<QMessageBox>(QMessageBox::NoIcon, kApplicationTitle, text,
                                              QMessageBox::Ok, parent);
     box->setTextFormat(Qt::PlainText);
     return box;
 }
 
-void ShowPlainMessage(const QString& text, QWidget* parent) {
-    MakePlainMessage(text, parent)->exec();
+void showPlainMessage(const QString& text, QWidget* parent) {
+    makePlainMessage(text, parent)->exec();
 }

@@ -5,7 +5,7 @@
 #include <QScreen>
 #include <QWidget>
 
-void CentreOnScreen(QWidget& window) {
+void centreOnScreen(QWidget& window) {
     QScreen* screen = window.screen();
     if (screen == nullptr) {
         screen = QGuiApplication::primaryScreen();

@@ -1,14 +1,14 @@
 #include "app/Startup.h"
 
+#include "app/AboutBox.h"
+#include "app/Application.h"
+#include "app/CorrespondentDialog.h"
 #include "app/Glyphs.h"
 #include "app/InstanceLock.h"
+#include "app/MainWindow.h"
 #include "app/OrderlyShutdown.h"
-#include "app/TAboutBox.h"
-#include "app/TDlgCorr1.h"
-#include "app/TForm1.h"
 #include "app/TerminationSignals.h"
-#include "app/VesmarApplication.h"
-#include "net/TNMUDP.h"
+#include "net/UdpSocketEndpoint.h"
 #include "text/Exception.h"
 
 #include <QDir>
@@ -27,7 +27,7 @@ constexpr int kConferencePort = 333;
 
 // Shown before the title is set, so the box carries the executable's name.
 // The line on standard error lets scripts see the refusal too.
-void ShowAlreadyRunning(const VesmarApplication& app) {
+void showAlreadyRunning(const Application& app) {
     std::fprintf(stderr, "%s\n", kAlreadyRunning.toLocal8Bit().constData());
     std::fflush(stderr);
     QMessageBox box(QMessageBox::NoIcon, app.title(), kAlreadyRunning, QMessageBox::Ok);
@@ -39,32 +39,32 @@ void ShowAlreadyRunning(const VesmarApplication& app) {
 // address and always sends to port 333. A port that cannot be bound is
 // recorded and reported once the window shows; a socket that cannot be
 // created at all ends the start with the error.
-std::unique_ptr<UdpEndpoint> MakeEndpoint() {
-    auto endpoint = std::make_unique<TNMUDP>(nullptr);
-    endpoint->SetRemoteHost(u"192.168.0.1"_s);  // every sender sets its own destination
-    endpoint->SetRemotePort(kConferencePort);
-    endpoint->SetLocalPort(kConferencePort);
-    endpoint->SetReportLevel(1);
+std::unique_ptr<UdpEndpoint> makeEndpoint() {
+    auto endpoint = std::make_unique<UdpSocketEndpoint>(nullptr);
+    endpoint->setRemoteHost(u"192.168.0.1"_s);  // every sender sets its own destination
+    endpoint->setRemotePort(kConferencePort);
+    endpoint->setLocalPort(kConferencePort);
+    endpoint->setReportLevel(1);
     return endpoint;
 }
 
 }  // namespace
 
-QString ProgramDirectory() {
+QString findProgramDirectory() {
     const QString dir = QCoreApplication::applicationDirPath();
     const QString canonical = QDir(dir).canonicalPath();
     return (canonical.isEmpty() ? dir : canonical) + u'/';
 }
 
-int RunVesmar(int& argc, char** argv) {
-    VesmarApplication app(argc, argv);
-    const QString programDirectory = ProgramDirectory();
+int runVesmar(int& argc, char** argv) {
+    Application app(argc, argv);
+    const QString programDirectory = findProgramDirectory();
 
     // A copy that cannot tell whether another one runs (the folder cannot be
     // locked at all) starts: refusing would leave the user with nothing.
     InstanceLock lock;
     if (lock.acquire(programDirectory) == InstanceLock::Result::HeldByAnother) {
-        ShowAlreadyRunning(app);
+        showAlreadyRunning(app);
         return EXIT_FAILURE;
     }
 
@@ -80,18 +80,18 @@ int RunVesmar(int& argc, char** argv) {
     }
 
     app.setTitle(kApplicationTitle);
-    app.setWindowIcon(ProgramIcon());
+    app.setWindowIcon(programIcon());
 
     std::unique_ptr<UdpEndpoint> endpoint;
     try {
-        endpoint = MakeEndpoint();
+        endpoint = makeEndpoint();
     } catch (const Exception&) {
         app.reportError(std::current_exception());
         return EXIT_FAILURE;
     }
-    TForm1 form(programDirectory, std::move(endpoint));
-    auto* dlgCorr = new TDlgCorr1(&form);
-    auto* aboutBox = new TAboutBox(&form);
+    MainWindow form(programDirectory, std::move(endpoint));
+    auto* dlgCorr = new CorrespondentDialog(&form);
+    auto* aboutBox = new AboutBox(&form);
     form.attachDialogs(dlgCorr, aboutBox);
 
     OrderlyShutdown shutdown(&form);
@@ -101,6 +101,6 @@ int RunVesmar(int& argc, char** argv) {
     }
 
     form.show();
-    QTimer::singleShot(0, &form, &TForm1::showStartupNotices);
+    QTimer::singleShot(0, &form, &MainWindow::showStartupNotices);
     return app.exec();
 }

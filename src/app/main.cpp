@@ -1,5 +1,5 @@
 #include "app/Startup.h"
 
 int main(int argc, char* argv[]) {
-    return RunVesmar(argc, argv);
+    return runVesmar(argc, argv);
 }

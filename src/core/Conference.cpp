@@ -44,7 +44,7 @@ PresenceOutcome Conference::sendToDirectory(const QString& keyword) {
     for (int i = 0; i < directory_.count(); ++i) {
         QString name;
         QString address;
-        SplitEntry(directory_.line(i), name, address);
+        splitEntry(directory_.line(i), name, address);
         if (address.isEmpty()) {
             continue;
         }
@@ -70,7 +70,7 @@ Conference::Delivery Conference::sendToRecipients(bool selectiveMode, const QStr
         }
         QString name;
         QString address;
-        SplitEntry(roster_.line(selected), name, address);
+        splitEntry(roster_.line(selected), name, address);
         if (address.isEmpty()) {
             return Delivery::NoRecipient;
         }
@@ -84,7 +84,7 @@ Conference::Delivery Conference::sendToRecipients(bool selectiveMode, const QStr
     for (int i = 0; i < roster_.count(); ++i) {
         QString name;
         QString address;
-        SplitEntry(roster_.line(i), name, address);
+        splitEntry(roster_.line(i), name, address);
         if (address.isEmpty()) {
             continue;
         }
@@ -99,7 +99,7 @@ Conference::Delivery Conference::sendToRecipients(bool selectiveMode, const QStr
 
 ChatOutcome Conference::sendChat(const QString& messageText) {
     QString message = messageText;
-    CutSpaces(message);
+    cutSpaces(message);
     if (message.isEmpty()) {
         return ChatOutcome::EmptyMessage;
     }
@@ -139,7 +139,7 @@ SharingOutcome Conference::shareDirectory() {
     result.outcome = PresenceOutcome::Done;
     for (int i = 0; i < directory_.count(); ++i) {
         QString entry = directory_.line(i);
-        CutSpaces(entry);
+        cutSpaces(entry);
         if (!entry.isEmpty() && !shareEntry(entry)) {
             ++result.entriesNotSent;
         }
@@ -153,7 +153,7 @@ SharingOutcome Conference::shareSelectedEntry() {
         return result;
     }
     QString entry = directory_.line(directory_.selectedIndex());
-    CutSpaces(entry);
+    cutSpaces(entry);
     if (entry.isEmpty()) {
         return result;
     }
@@ -176,10 +176,10 @@ LinkCheckOutcome Conference::checkLink() {
         return LinkCheckOutcome::NothingSelected;
     }
     QString line = directory_.line(selected);
-    CutSpaces(line);
+    cutSpaces(line);
     QString name;
     QString address;
-    SplitEntry(line, name, address);
+    splitEntry(line, name, address);
     if (address.isEmpty()) {
         return LinkCheckOutcome::IncorrectCorrespondent;
     }
@@ -191,7 +191,7 @@ LinkCheckOutcome Conference::checkLink() {
 
 void Conference::dispatch(int numberBytes, const QString& fromIP) {
     int count = 0;
-    endpoint_.ReadDatagram(receiveBuffer_, count);
+    endpoint_.readDatagram(receiveBuffer_, count);
     if (numberBytes <= 0 || count <= 0) {
         return;
     }
@@ -215,14 +215,14 @@ void Conference::apply(const KeywordMatch& match, const QString& fromIP) {
         case Keyword::MyNameIs1:
             // Whichever line is selected now takes the answer; with none
             // selected it is appended and nothing becomes selected.
-            directory_.replace(directory_.selectedIndex(), MakeEntry(match.argument, fromIP));
+            directory_.replace(directory_.selectedIndex(), makeEntry(match.argument, fromIP));
             emit linkCheckAnswered(fromIP, match.argument);
             break;
         case Keyword::AutoDetect0:
             reply(fromIP, Protocol::kMyNameIs0);
             break;
         case Keyword::MyNameIs0:
-            directory_.setSelectedIndex(directory_.add(MakeEntry(match.argument, fromIP)));
+            directory_.setSelectedIndex(directory_.add(makeEntry(match.argument, fromIP)));
             break;
         case Keyword::MyNameIs2:
             addToRoster(match.argument, fromIP);
@@ -232,7 +232,7 @@ void Conference::apply(const KeywordMatch& match, const QString& fromIP) {
             addToRoster(match.argument, fromIP);
             break;
         case Keyword::IAmExit:
-            roster_.remove(roster_.indexOf(MakeEntry(match.argument, fromIP)));
+            roster_.remove(roster_.indexOf(makeEntry(match.argument, fromIP)));
             break;
         case Keyword::NewAddr:
             if (directory_.indexOf(match.argument) < 0) {
@@ -255,7 +255,7 @@ void Conference::reply(const QString& fromIP, const QString& keyword) {
 }
 
 void Conference::addToRoster(const QString& name, const QString& fromIP) {
-    const QString entry = MakeEntry(name, fromIP);
+    const QString entry = makeEntry(name, fromIP);
     if (roster_.indexOf(entry) < 0) {
         roster_.add(entry);
         emit correspondentAdded(name);

@@ -73,7 +73,7 @@ class Conference : public QObject {
     // Who takes part now, sorted; filled and emptied by received datagrams.
     [[nodiscard]] EntryList& roster() { return roster_; }
 
-    // The self name as sent, already normalised (NormalizeSelfName).
+    // The self name as sent, already normalised (normalizeSelfName).
     void setSelfName(const QString& name) { selfName_ = name; }
     [[nodiscard]] const QString& selfName() const { return selfName_; }
 
@@ -95,7 +95,7 @@ class Conference : public QObject {
     SharingOutcome shareSelectedEntry();
 
     // The receive dispatcher: reads the datagram just announced by the
-    // endpoint and applies it. Call it from the endpoint's OnDataReceived.
+    // endpoint and applies it. Call it from the endpoint's receiveHandler.
     void dispatch(int numberBytes, const QString& fromIP);
 
   signals:

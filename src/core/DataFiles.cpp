@@ -28,7 +28,7 @@ DataFiles::Loaded DataFiles::load() {
         settingsReadWhole_ = false;
         loaded.errors.append(error.message());
     }
-    loaded.settings.myName = NormalizeSelfName(loaded.settings.myName);
+    loaded.settings.myName = normalizeSelfName(loaded.settings.myName);
 
     try {
         DirectoryFile::Contents contents = DirectoryFile::read(directoryPath_);
@@ -46,7 +46,7 @@ DataFiles::SaveReport DataFiles::save(const QStringList& directoryLines, Setting
     if (!directoryReadWhole_) {
         report.notSaved.append(
             u"Список корреспондентов не сохранён: файл %1 не был прочитан полностью при запуске."_s
-                .arg(FullFilePath(directoryPath_)));
+                .arg(fullFilePath(directoryPath_)));
     } else {
         try {
             DirectoryFile::write(directoryPath_, directoryLines);
@@ -55,11 +55,11 @@ DataFiles::SaveReport DataFiles::save(const QStringList& directoryLines, Setting
         }
     }
 
-    settings.myName = NormalizeSelfName(settings.myName);
+    settings.myName = normalizeSelfName(settings.myName);
     if (!settingsReadWhole_) {
         report.notSaved.append(
             u"Настройки не сохранены: файл %1 не удалось прочитать при запуске."_s.arg(
-                FullFilePath(settingsPath_)));
+                fullFilePath(settingsPath_)));
     } else {
         try {
             SettingsFile::save(settingsPath_, settings);

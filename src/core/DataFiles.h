@@ -16,9 +16,9 @@
 // person's data is not replaced by defaults or by a shortened copy.
 //
 //     DataFiles files(programDirectory);
-//     const DataFiles::Loaded loaded = files.load();   // FormCreate
+//     const DataFiles::Loaded loaded = files.load();   // when the window opens
 //     ... show loaded.settings, loaded.directoryLines; report loaded.errors ...
-//     const DataFiles::SaveReport report = files.save(lines, settings);   // FormDestroy
+//     const DataFiles::SaveReport report = files.save(lines, settings);   // when it closes
 //     ... send the exit notices, then report what the report holds ...
 class DataFiles {
   public:

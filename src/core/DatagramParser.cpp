@@ -17,7 +17,7 @@ bool takeKeyword(QString& text, const QString& keyword) {
         return false;
     }
     text.remove(at, keyword.size());
-    CutSpaces(text);
+    cutSpaces(text);
     return true;
 }
 
@@ -29,7 +29,7 @@ bool takeRelayedEntry(QString& text) {
         return false;
     }
     text.remove(0, at + Protocol::kRelaySeparator.size());
-    CutSpaces(text);
+    cutSpaces(text);
     return true;
 }
 
@@ -44,7 +44,7 @@ QString receivedText(std::span<const char> buffer, int numberBytes, int count) {
     const std::span<const char> bytes = buffer.first(std::min(limit, buffer.size()));
     const auto nul = std::find(bytes.begin(), bytes.end(), '\0');
     QString text = Cp1251::decode(bytes.first(static_cast<std::size_t>(nul - bytes.begin())));
-    CutSpaces(text);
+    cutSpaces(text);
     return text;
 }
 
@@ -53,7 +53,7 @@ std::optional<QString> controlText(const QString& text) {
         return std::nullopt;
     }
     QString rest = text.mid(Protocol::kControlPrefix.size());
-    CutSpaces(rest);
+    cutSpaces(rest);
     return rest;
 }
 

@@ -17,9 +17,9 @@ void DatagramSender::send(const QString& address, const QString& text) {
         throw Exception(
             u"Датаграмма длиннее %1 знаков не отправляется."_s.arg(Protocol::kMaxTextLength));
     }
-    endpoint_.SetRemoteHost(address);
+    endpoint_.setRemoteHost(address);
     const QByteArray bytes = Cp1251::encode(text);
     std::copy(bytes.begin(), bytes.end(), buffer_.begin());
     buffer_.at(static_cast<std::size_t>(bytes.size())) = '\0';
-    endpoint_.SendDatagram(buffer_, static_cast<int>(bytes.size()));
+    endpoint_.sendDatagram(buffer_, static_cast<int>(bytes.size()));
 }

@@ -8,7 +8,7 @@
 
 class UdpEndpoint;
 
-// The send step every datagram goes through: set the endpoint's RemoteHost
+// The send step every datagram goes through: set the endpoint's remoteHost
 // to the destination, copy the text into the send buffer followed by a NUL,
 // and send the text's characters (the NUL stays behind). All three are done
 // again for every datagram, so a send nested inside another one's wait (a

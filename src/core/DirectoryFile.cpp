@@ -15,11 +15,11 @@ DirectoryFile::Contents DirectoryFile::read(const QString& path) {
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        throw Exception(CannotOpenFileText(path));
+        throw Exception(cannotOpenFileText(path));
     }
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        throw Exception(CannotOpenFileText(path));
+        throw Exception(cannotOpenFileText(path));
     }
     const qsizetype nul = bytes.indexOf('\0');
     if (nul >= 0) {
@@ -55,6 +55,6 @@ void DirectoryFile::write(const QString& path, const QStringList& lines) {
     QSaveFile file(path);
     file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        throw Exception(CannotCreateFileText(path));
+        throw Exception(cannotCreateFileText(path));
     }
 }

@@ -6,18 +6,18 @@ namespace {
 constexpr qsizetype kSeparatorLength = 3;
 }
 
-QString MakeEntry(QString name, QString address) {
-    CutSpaces(name);
-    UpCaseCyr(name);
-    CutSpaces(address);
-    UpCaseCyr(address);
+QString makeEntry(QString name, QString address) {
+    cutSpaces(name);
+    upperCaseRussianLatin(name);
+    cutSpaces(address);
+    upperCaseRussianLatin(address);
     return name + u' ' + kEntrySeparator + u' ' + address;
 }
 
-bool SplitEntry(QString entry, QString& name, QString& address) {
+bool splitEntry(QString entry, QString& name, QString& address) {
     name.clear();
     address.clear();
-    CutSpaces(entry);
+    cutSpaces(entry);
     if (entry.isEmpty()) {
         return false;
     }
@@ -27,13 +27,13 @@ bool SplitEntry(QString entry, QString& name, QString& address) {
     }
     name = entry.left(at);
     address = entry.mid(at + kSeparatorLength);
-    CutSpaces(name);
-    CutSpaces(address);
+    cutSpaces(name);
+    cutSpaces(address);
     return true;
 }
 
-QString NormalizeSelfName(QString text) {
-    CutSpaces(text);
-    UpCaseCyr(text);
+QString normalizeSelfName(QString text) {
+    cutSpaces(text);
+    upperCaseRussianLatin(text);
     return text;
 }

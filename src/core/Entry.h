@@ -9,16 +9,16 @@ inline const QString kEntrySeparator = QStringLiteral("_|_");
 
 // Name and address with the blanks around them cut and upper-cased, joined by
 // a blank, the separator and a blank.
-[[nodiscard]] QString MakeEntry(QString name, QString address);
+[[nodiscard]] QString makeEntry(QString name, QString address);
 
 // Splits at the first separator after cutting the blanks around the whole
 // text; name and address have their blanks cut, their case is kept. False,
 // with both outputs empty, when the text holds no separator or only blanks.
-bool SplitEntry(QString entry, QString& name, QString& address);
+bool splitEntry(QString entry, QString& name, QString& address);
 
 // The self name as sent to others: the field's text with its blanks cut and
 // upper-cased. The field itself keeps the text as typed.
-[[nodiscard]] QString NormalizeSelfName(QString text);
+[[nodiscard]] QString normalizeSelfName(QString text);
 
 // The self name used when the settings hold none.
 inline const QString kDefaultSelfName = QStringLiteral("???");

@@ -5,18 +5,18 @@
 
 using namespace Qt::StringLiterals;
 
-QString FullFilePath(const QString& path) {
+QString fullFilePath(const QString& path) {
     return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
 }
 
-QString CannotOpenFileText(const QString& path) {
-    return u"Cannot open file %1"_s.arg(FullFilePath(path));
+QString cannotOpenFileText(const QString& path) {
+    return u"Cannot open file %1"_s.arg(fullFilePath(path));
 }
 
-QString CannotCreateFileText(const QString& path) {
-    return u"Cannot create file %1"_s.arg(FullFilePath(path));
+QString cannotCreateFileText(const QString& path) {
+    return u"Cannot create file %1"_s.arg(fullFilePath(path));
 }
 
-QString UnableToWriteText(const QString& path) {
-    return u"Unable to write to %1"_s.arg(FullFilePath(path));
+QString unableToWriteText(const QString& path) {
+    return u"Unable to write to %1"_s.arg(fullFilePath(path));
 }

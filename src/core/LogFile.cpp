@@ -39,11 +39,11 @@ bool replaceWhole(const QString& path, const QByteArray& bytes) {
 
 }  // namespace
 
-void SaveLogFile(const QString& path, const QString& text) {
+void saveLogFile(const QString& path, const QString& text) {
     const QByteArray bytes = Cp1251::encode(text);
     const QFileInfo target(path);
     const bool special = target.exists() && !target.isFile() && !target.isDir();
     if (!(special ? writeInPlace(path, bytes) : replaceWhole(path, bytes))) {
-        throw Exception(CannotCreateFileText(path));
+        throw Exception(cannotCreateFileText(path));
     }
 }

@@ -10,4 +10,4 @@
 // Throws Exception("Cannot create file <full path>") when the file cannot be
 // created or opened, and the same when a write fails part way (a full disk),
 // so a short file is never reported as saved.
-void SaveLogFile(const QString& path, const QString& text);
+void saveLogFile(const QString& path, const QString& text);

@@ -92,11 +92,11 @@ ProfileFile::ProfileFile(QString path) : path_(std::move(path)) {
     existed_ = true;
     QFile file(path_);
     if (!file.open(QIODevice::ReadOnly)) {
-        throw Exception(CannotOpenFileText(path_));
+        throw Exception(cannotOpenFileText(path_));
     }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        throw Exception(CannotOpenFileText(path_));
+        throw Exception(cannotOpenFileText(path_));
     }
     const QString text = Cp1251::decode(bytes);
     qsizetype start = 0;
@@ -206,7 +206,7 @@ void ProfileFile::close() {
     QSaveFile file(path_);
     file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        throw Exception(UnableToWriteText(path_));
+        throw Exception(unableToWriteText(path_));
     }
     changed_ = false;
 }

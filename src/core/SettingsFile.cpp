@@ -75,7 +75,7 @@ void SettingsFile::save(const QString& path, const Settings& settings) {
     try {
         file.emplace(path);
     } catch (const Exception&) {
-        throw Exception(UnableToWriteText(path));
+        throw Exception(unableToWriteText(path));
     }
     file->setValue(kAny, u"MyName"_s, settings.myName);
     file->setValue(kAny, u"YesPopUp_Mess"_s, flagText(settings.yesPopUpMess));

@@ -8,8 +8,8 @@
 
 // What the conference needs from the network: set the destination, send a
 // buffer as one datagram, read the datagram that was just announced, and be
-// told of every datagram received. TNMUDP implements it on a real socket;
-// tests plug in endpoints of an in-process network.
+// told of every datagram received. UdpSocketEndpoint implements it on a real
+// socket; tests plug in endpoints of an in-process network.
 class UdpEndpoint {
   public:
     // Outcome of binding the local port; sending works whatever it says.
@@ -17,24 +17,25 @@ class UdpEndpoint {
 
     virtual ~UdpEndpoint();
 
-    virtual void SetRemoteHost(const QString& host) = 0;
-    [[nodiscard]] virtual QString RemoteHost() const = 0;
+    virtual void setRemoteHost(const QString& host) = 0;
+    [[nodiscard]] virtual QString remoteHost() const = 0;
 
-    // Sends the first count characters of Buff (capacity = Buff.size()) to
-    // RemoteHost. Raises Exception or UDPSockError on failure.
-    virtual void SendDatagram(std::span<const char> Buff, int count) = 0;
+    // Sends the first count characters of buffer (capacity = buffer.size()) to
+    // remoteHost. Raises Exception or UdpSocketError on failure.
+    virtual void sendDatagram(std::span<const char> buffer, int count) = 0;
 
-    // Copies the last received datagram into Buff, at most Buff.size() bytes;
+    // Copies the last received datagram into buffer, at most buffer.size() bytes;
     // count := the number of bytes copied, or the failed read's negative size.
-    virtual void ReadDatagram(std::span<char> Buff, int& count) = 0;
+    virtual void readDatagram(std::span<char> buffer, int& count) = 0;
 
     [[nodiscard]] virtual BindState bindState() const = 0;
     // The system's words for a failed bind; empty when bound.
     [[nodiscard]] virtual QString bindFailureReason() const = 0;
 
-    TOnReceive OnDataReceived;
-    THandlerEvent OnInvalidHost;
-    TBuffInvalid OnBufferInvalid;
+    // Where the endpoint reports; see UdpEvents.h.
+    ReceiveHandler receiveHandler;
+    InvalidHostHandler invalidHostHandler;
+    InvalidBufferHandler invalidBufferHandler;
 
   protected:
     UdpEndpoint() = default;

@@ -6,18 +6,22 @@
 #include <functional>
 #include <span>
 
-// Event types of the UDP endpoint. An event is an optional handler: one that
-// is not set is skipped.
+// The handlers through which a UDP endpoint reports to its owner. Each is
+// optional: one that is not set is skipped.
 
-// A datagram was read: its size (or -1 when the read failed), the sender's
-// dotted address and port.
-using TOnReceive =
-    std::function<void(QObject* Sender, int NumberBytes, const QString& FromIP, int Port)>;
-using TNotifyEvent = std::function<void(QObject* Sender)>;
-using TOnStatus = std::function<void(QObject* Sender, const QString& status)>;
-// handled is false on entry.
-using THandlerEvent = std::function<void(bool& handled)>;
-// A send was asked to send 0 characters. Buff is the send's own copy of the
+// A datagram was read: the endpoint, the datagram's size (or -1 when the read
+// failed), the sender's dotted address and port.
+using ReceiveHandler =
+    std::function<void(QObject* endpoint, int numberBytes, const QString& fromIP, int port)>;
+// A datagram was handed to the socket, whatever the result.
+using SentHandler = std::function<void(QObject* endpoint)>;
+// A status text of the endpoint's work.
+using StatusHandler = std::function<void(QObject* endpoint, const QString& status)>;
+// The destination name of a send could not be resolved. retry is false on
+// entry; a handler that sets it has the name looked up once more.
+using InvalidHostHandler = std::function<void(bool& retry)>;
+// A send was asked to send 0 characters. buffer is the send's own copy of the
 // caller's buffer (same capacity); the handler may change its characters and
-// the count, and must set handled for the send to go on.
-using TBuffInvalid = std::function<void(bool& handled, std::span<char> Buff, int& length)>;
+// the count, and must set repaired for the send to go on.
+using InvalidBufferHandler =
+    std::function<void(bool& repaired, std::span<char> buffer, int& count)>;

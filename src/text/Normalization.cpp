@@ -19,7 +19,7 @@ char16_t upCaseOne(char16_t c) {
 
 }  // namespace
 
-void CutSpaces(QString& text) {
+void cutSpaces(QString& text) {
     qsizetype end = text.size();
     while (end > 0 && text.at(end - 1) == kBlank) {
         --end;
@@ -32,18 +32,18 @@ void CutSpaces(QString& text) {
     text.remove(0, start);
 }
 
-void UpCaseCyr(QString& text) {
+void upperCaseRussianLatin(QString& text) {
     for (QChar& ch : text) {
         ch = QChar(upCaseOne(ch.unicode()));
     }
 }
 
-QString CutSpacesCopy(QString text) {
-    CutSpaces(text);
+QString cutSpacesCopy(QString text) {
+    cutSpaces(text);
     return text;
 }
 
-QString UpCaseCyrCopy(QString text) {
-    UpCaseCyr(text);
+QString upperCaseRussianLatinCopy(QString text) {
+    upperCaseRussianLatin(text);
     return text;
 }

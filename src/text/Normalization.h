@@ -7,13 +7,13 @@
 
 // Removes blank characters (U+0020 only) first from the end, then from the
 // start. Tabs and every other character stay.
-void CutSpaces(QString& text);
+void cutSpaces(QString& text);
 
 // Upper-cases the Cyrillic letters а..я and ё and the Latin letters a..z by a
 // fixed table. Every other character, other Cyrillic letters such as і or є
 // included, is left as it is.
-void UpCaseCyr(QString& text);
+void upperCaseRussianLatin(QString& text);
 
 // Convenience forms that return a new text.
-[[nodiscard]] QString CutSpacesCopy(QString text);
-[[nodiscard]] QString UpCaseCyrCopy(QString text);
+[[nodiscard]] QString cutSpacesCopy(QString text);
+[[nodiscard]] QString upperCaseRussianLatinCopy(QString text);

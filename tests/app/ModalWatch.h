@@ -44,7 +44,7 @@ enum class Answer { Ok, Cancel, Enter, Escape, CloseBox };
 
 // Ends the box the way answer says: a click on a button found by its text, a
 // key, or the window's close box.
-inline void AnswerBox(QMessageBox* box, Answer answer) {
+inline void answerBox(QMessageBox* box, Answer answer) {
     const auto click = [box](const QString& text) {
         for (QAbstractButton* button : box->buttons()) {
             if (button->text() == text) {

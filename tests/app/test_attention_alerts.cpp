@@ -34,7 +34,7 @@ class AttentionAlertsTest : public QObject {
     bool active_ = false;
     int activityReads_ = 0;
     std::unique_ptr<QWidget> window_;
-    QTabWidget* TN1 = nullptr;
+    QTabWidget* pages = nullptr;
     std::array<QCheckBox*, 4> boxes_{};
     std::array<QLineEdit*, 4> edits_{};
     std::unique_ptr<AttentionAlerts> alerts_;
@@ -45,18 +45,18 @@ void AttentionAlertsTest::init() {
     active_ = false;
     activityReads_ = 0;
     window_ = std::make_unique<QWidget>();
-    TN1 = new QTabWidget(window_.get());
-    TN1->addTab(new QWidget, u"Зовница"_s);
+    pages = new QTabWidget(window_.get());
+    pages->addTab(new QWidget, u"Зовница"_s);
     auto* settings = new QWidget;
-    TN1->addTab(settings, u"Настройка"_s);
+    pages->addTab(settings, u"Настройка"_s);
     for (std::size_t i = 0; i < 4; ++i) {
         boxes_[i] = new QCheckBox(settings);
         boxes_[i]->setChecked(true);
         edits_[i] = new QLineEdit(settings);
     }
     alerts_ = std::make_unique<AttentionAlerts>(
-        AttentionAlerts::Widgets{boxes_[0], boxes_[1], boxes_[2], boxes_[3], edits_[0], edits_[1],
-                                 edits_[2], edits_[3], window_.get(), TN1});
+        AttentionAlerts::Widgets{boxes_[0], edits_[0], boxes_[1], edits_[1], boxes_[2], edits_[2],
+                                 boxes_[3], edits_[3], window_.get(), pages});
     alerts_->setActivityHook([this] {
         ++activityReads_;
         return active_;
@@ -89,7 +89,7 @@ void AttentionAlertsTest::filterMatch() {
     QFETCH(QString, filter);
     QFETCH(QString, subject);
     QFETCH(bool, matches);
-    QCOMPARE(AttentionAlerts::FilterMatches(filter, subject), matches);
+    QCOMPARE(AttentionAlerts::filterMatches(filter, subject), matches);
 }
 
 void AttentionAlertsTest::rulesActOnlyWhileInactive_data() {
@@ -145,9 +145,9 @@ void AttentionAlertsTest::rulesActOnlyWhileInactive() {
     edits_[otherBeep]->setText(beepOn ? u"никто"_s : QString());
     active_ = active;
     if (message) {
-        alerts_->MessageAlert(subject);
+        alerts_->alertMessage(subject);
     } else {
-        alerts_->NewCorrespondentAlert(subject);
+        alerts_->alertNewCorrespondent(subject);
     }
     QCOMPARE(actions_, actions);
 }
@@ -158,7 +158,7 @@ void AttentionAlertsTest::activityIsReadOncePerCall() {
         actions_.append(u"popup"_s);
         active_ = true;
     });
-    alerts_->MessageAlert(u"ИВАН: привет"_s);
+    alerts_->alertMessage(u"ИВАН: привет"_s);
     QCOMPARE(actions_, (QStringList{u"popup"_s, u"beep"_s}));
     QCOMPARE(activityReads_, 1);
 }
@@ -166,12 +166,12 @@ void AttentionAlertsTest::activityIsReadOncePerCall() {
 void AttentionAlertsTest::activityFollowsTheApplication() {
     alerts_->setActivityHook({});
     QVERIFY(alerts_->applicationActive());
-    alerts_->NewCorrespondentAlert(u"ИВАН"_s);
+    alerts_->alertNewCorrespondent(u"ИВАН"_s);
     QCOMPARE(actions_, QStringList{});
 
     emit qGuiApp->applicationStateChanged(Qt::ApplicationInactive);
     QVERIFY(!alerts_->applicationActive());
-    alerts_->NewCorrespondentAlert(u"ИВАН"_s);
+    alerts_->alertNewCorrespondent(u"ИВАН"_s);
     QCOMPARE(actions_, (QStringList{u"popup"_s, u"beep"_s}));
 
     emit qGuiApp->applicationStateChanged(Qt::ApplicationActive);
@@ -179,9 +179,9 @@ void AttentionAlertsTest::activityFollowsTheApplication() {
 }
 
 void AttentionAlertsTest::popUpShowsTheConferencePage() {
-    TN1->setCurrentIndex(1);
-    alerts_->MessageAlert(u"ИВАН: привет"_s);
-    QCOMPARE(TN1->currentIndex(), 0);
+    pages->setCurrentIndex(1);
+    alerts_->alertMessage(u"ИВАН: привет"_s);
+    QCOMPARE(pages->currentIndex(), 0);
 }
 
 void AttentionAlertsTest::popUpRestoresAMinimisedWindow() {
@@ -189,7 +189,7 @@ void AttentionAlertsTest::popUpRestoresAMinimisedWindow() {
     window_->showMaximized();
     window_->showMinimized();
     QVERIFY(window_->isMinimized());
-    alerts_->PopUp();
+    alerts_->popUp();
     QVERIFY(!window_->isMinimized());
     // Restored to its former state, not to a normal window.
     QVERIFY(window_->isMaximized());

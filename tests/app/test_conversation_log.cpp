@@ -1,6 +1,7 @@
 #include "ModalWatch.h"
 #include "app/ConversationLog.h"
 #include "app/LogCommands.h"
+#include "core/FileBytes.h"
 #include "text/Cp1251.h"
 #include "text/Exception.h"
 
@@ -25,22 +26,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QByteArray ReadAll(const QString& fileName) {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return "<missing>";
-    }
-    return file.readAll();
-}
-
-void WriteAll(const QString& fileName, const QByteArray& bytes) {
-    QFile file(fileName);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
 // Types the name into the save dialog and presses Enter, as a person would.
-void ChooseFile(QFileDialog* dialog, const QString& typed) {
+void chooseFile(QFileDialog* dialog, const QString& typed) {
     auto* edit = dialog->findChild<QLineEdit*>(u"fileNameEdit"_s);
     QVERIFY(edit != nullptr);
     edit->setText(typed);
@@ -71,13 +58,13 @@ class ConversationLogTest : public QObject {
     void clearOfAnEmptyLogAsksNothing();
 
   private:
-    // Runs N9Click, choosing the typed name in the dialog and, when the
+    // Runs saveLog, choosing the typed name in the dialog and, when the
     // file exists, answering the replace prompt with Yes.
     void saveAs(const QString& typed, bool replace = false);
 
     std::unique_ptr<QTemporaryDir> dir_;
     ConversationLog* log_ = nullptr;
-    QFileDialog* SD1 = nullptr;
+    QFileDialog* saveLogDialog = nullptr;
     LogCommands* commands_ = nullptr;
 };
 
@@ -86,18 +73,18 @@ void ConversationLogTest::init() {
     QVERIFY(dir_->isValid());
     log_ = new ConversationLog;
     // Configured as the main window configures its save dialog.
-    SD1 = new QFileDialog;
-    SD1->setOption(QFileDialog::DontUseNativeDialog);
-    SD1->setAcceptMode(QFileDialog::AcceptSave);
-    SD1->setDefaultSuffix(u"TXT"_s);
-    SD1->setNameFilters({u"Текстовые файлы (*.TXT)"_s, u"Все файлы (*)"_s});
-    SD1->setDirectory(dir_->path());
-    commands_ = new LogCommands(*log_, *SD1);
+    saveLogDialog = new QFileDialog;
+    saveLogDialog->setOption(QFileDialog::DontUseNativeDialog);
+    saveLogDialog->setAcceptMode(QFileDialog::AcceptSave);
+    saveLogDialog->setDefaultSuffix(u"TXT"_s);
+    saveLogDialog->setNameFilters({u"Текстовые файлы (*.TXT)"_s, u"Все файлы (*)"_s});
+    saveLogDialog->setDirectory(dir_->path());
+    commands_ = new LogCommands(*log_, *saveLogDialog);
 }
 
 void ConversationLogTest::cleanup() {
     delete commands_;
-    delete SD1;
+    delete saveLogDialog;
     delete log_;
     dir_.reset();
 }
@@ -109,14 +96,14 @@ void ConversationLogTest::saveAs(const QString& typed, bool replace) {
             prompt = std::make_unique<ModalWatch<QMessageBox>>(
                 [](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); });
         }
-        ChooseFile(dialog, typed);
+        chooseFile(dialog, typed);
     });
     // Checked on every way out, the exception of a failed save included.
     const auto check = qScopeGuard([&] {
         QVERIFY(watch.ran());
         QVERIFY(!replace || (prompt && prompt->ran()));
     });
-    commands_->N9Click();
+    commands_->saveLog();
 }
 
 void ConversationLogTest::appendKeepsTheExactText_data() {
@@ -166,7 +153,7 @@ void ConversationLogTest::clipboardGetsTheExactText() {
     log_->appendLine(u"A"_s);
     log_->appendLine(u"B"_s);
     QGuiApplication::clipboard()->clear();
-    commands_->Clipboard1Click();
+    commands_->copyLogToClipboard();
     QCOMPARE(QGuiApplication::clipboard()->text(), u"A\r\nB\r\n"_s);
     // The whole log stays selected; the log itself is unchanged.
     QCOMPARE(log_->textCursor().selectedText().size(), log_->toPlainText().size());
@@ -193,7 +180,7 @@ void ConversationLogTest::saveWritesTheExactBytes() {
     const QString name = dir_->filePath(u"log.TXT"_s);
     QFile::remove(name);
     saveAs(name);
-    QCOMPARE(ReadAll(name), bytes);
+    QCOMPARE(readBytes(name), bytes);
     QCOMPARE(log_->text(), Cp1251::decode(bytes));
 }
 
@@ -202,7 +189,7 @@ void ConversationLogTest::saveAddsTxtAndOffersTheLastName() {
     saveAs(u"беседа"_s);
     const QString saved = dir_->filePath(u"беседа.TXT"_s);
     QCOMPARE(commands_->lastFileName(), saved);
-    QCOMPARE(ReadAll(saved), QByteArray("A\r\n"));
+    QCOMPARE(readBytes(saved), QByteArray("A\r\n"));
 
     // The next save offers the same name.
     QString offered;
@@ -210,24 +197,24 @@ void ConversationLogTest::saveAddsTxtAndOffersTheLastName() {
         offered = dialog->selectedFiles().value(0);
         dialog->reject();
     });
-    commands_->N9Click();
+    commands_->saveLog();
     QVERIFY(watch.ran());
     QCOMPARE(offered, saved);
 }
 
 void ConversationLogTest::saveReplacesAnExistingFileAfterThePrompt() {
     const QString name = dir_->filePath(u"old.TXT"_s);
-    WriteAll(name, QByteArray(100, 'x'));
+    writeBytes(name, QByteArray(100, 'x'));
     log_->appendLine(u"A"_s);
 
     saveAs(name, true);
-    QCOMPARE(ReadAll(name), QByteArray("A\r\n"));
+    QCOMPARE(readBytes(name), QByteArray("A\r\n"));
 }
 
 void ConversationLogTest::cancelledSaveWritesNothing() {
     log_->appendLine(u"A"_s);
     ModalWatch<QFileDialog> watch([](QFileDialog* dialog) { dialog->reject(); });
-    commands_->N9Click();
+    commands_->saveLog();
     QVERIFY(watch.ran());
     QCOMPARE(commands_->lastFileName(), QString());
     QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList());
@@ -252,7 +239,7 @@ void ConversationLogTest::saveCutShortKeepsTheOldFileAndFails() {
 #ifdef Q_OS_UNIX
     // A file size limit makes the write fail part-way, as a full disk would.
     const QString name = dir_->filePath(u"big.TXT"_s);
-    WriteAll(name, "old content\r\n");
+    writeBytes(name, "old content\r\n");
     for (int i = 0; i < 1000; ++i) {
         log_->appendLine(QString(80, u'ж'));
     }
@@ -273,7 +260,7 @@ void ConversationLogTest::saveCutShortKeepsTheOldFileAndFails() {
     std::signal(SIGXFSZ, oldHandler);
 
     QCOMPARE(message, u"Cannot create file "_s + name);
-    QCOMPARE(ReadAll(name), QByteArray("old content\r\n"));
+    QCOMPARE(readBytes(name), QByteArray("old content\r\n"));
     QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{u"big.TXT"_s});
 #else
     QSKIP("needs a file size limit");
@@ -302,9 +289,9 @@ void ConversationLogTest::clearAsksFirst() {
         QCOMPARE(box->defaultButton()->text(), u"OK"_s);
         // A line that arrives while the box is open goes with the rest.
         log_->appendLine(u"B"_s);
-        AnswerBox(box, answer);
+        answerBox(box, answer);
     });
-    commands_->N11Click();
+    commands_->clearLog();
     QVERIFY(watch.ran());
     QCOMPARE(log_->isEmpty(), cleared);
     QCOMPARE(log_->text(), cleared ? QString() : u"A\r\nB\r\n"_s);
@@ -312,7 +299,7 @@ void ConversationLogTest::clearAsksFirst() {
 
 void ConversationLogTest::clearOfAnEmptyLogAsksNothing() {
     ModalWatch<QMessageBox> watch([](QMessageBox* box) { box->reject(); });
-    commands_->N11Click();
+    commands_->clearLog();
     QVERIFY(!watch.ran());
     QVERIFY(log_->isEmpty());
 }

@@ -1,6 +1,6 @@
 #include "ModalWatch.h"
+#include "app/CorrespondentDialog.h"
 #include "app/DirectoryCommands.h"
-#include "app/TDlgCorr1.h"
 #include "core/EntryList.h"
 
 #include <QGuiApplication>
@@ -16,16 +16,16 @@ namespace {
 // How a test ends the correspondent dialog.
 enum class DialogEnd { OkButton, EnterInName, EnterInAddress, CloseBox };
 
-void EndDialog(TDlgCorr1* dialog, DialogEnd end) {
+void endDialog(CorrespondentDialog* dialog, DialogEnd end) {
     switch (end) {
         case DialogEnd::OkButton:
-            QTest::mouseClick(dialog->OKButton, Qt::LeftButton);
+            QTest::mouseClick(dialog->okButton, Qt::LeftButton);
             break;
         case DialogEnd::EnterInName:
-            QTest::keyClick(dialog->Edit1, Qt::Key_Return);
+            QTest::keyClick(dialog->nameEdit, Qt::Key_Return);
             break;
         case DialogEnd::EnterInAddress:
-            QTest::keyClick(dialog->Edit2, Qt::Key_Enter, Qt::KeypadModifier);
+            QTest::keyClick(dialog->addressEdit, Qt::Key_Enter, Qt::KeypadModifier);
             break;
         case DialogEnd::CloseBox:
             dialog->close();
@@ -65,13 +65,13 @@ class DirectoryEditingTest : public QObject {
     void run(Command command);
 
     EntryList* directory_ = nullptr;
-    TDlgCorr1* dialog_ = nullptr;
+    CorrespondentDialog* dialog_ = nullptr;
     DirectoryCommands* commands_ = nullptr;
 };
 
 void DirectoryEditingTest::init() {
     directory_ = new EntryList(EntryList::Order::AsGiven);
-    dialog_ = new TDlgCorr1;
+    dialog_ = new CorrespondentDialog;
     commands_ = new DirectoryCommands(*directory_, *dialog_);
 }
 
@@ -84,19 +84,19 @@ void DirectoryEditingTest::cleanup() {
 void DirectoryEditingTest::run(Command command) {
     switch (command) {
         case Command::Add:
-            commands_->N1Click();
+            commands_->addEntry();
             break;
         case Command::Insert:
-            commands_->N7Click();
+            commands_->insertEntry();
             break;
         case Command::Edit:
-            commands_->N3Click();
+            commands_->editEntry();
             break;
         case Command::Delete:
-            commands_->N2Click();
+            commands_->deleteEntry();
             break;
         case Command::DeleteAll:
-            commands_->N17Click();
+            commands_->deleteAllEntries();
             break;
     }
 }
@@ -104,11 +104,11 @@ void DirectoryEditingTest::run(Command command) {
 void DirectoryEditingTest::dialogLooksAsDesigned() {
     QCOMPARE(dialog_->minimumSize(), QSize(349, 105));
     QCOMPARE(dialog_->maximumSize(), QSize(349, 105));
-    QVERIFY(dialog_->OKButton->isDefault());
+    QVERIFY(dialog_->okButton->isDefault());
 
     QList<QWidget*> order;
     QRect frame;
-    ModalWatch<TDlgCorr1> watch([&](TDlgCorr1* dialog) {
+    ModalWatch<CorrespondentDialog> watch([&](CorrespondentDialog* dialog) {
         frame = dialog->frameGeometry();
         // Tab order: OK, the name, the address; each use starts on OK.
         for (int i = 0; i < 3; ++i) {
@@ -116,15 +116,15 @@ void DirectoryEditingTest::dialogLooksAsDesigned() {
             QTest::keyClick(dialog->focusWidget(), Qt::Key_Tab);
         }
         // Escape does nothing.
-        QTest::keyClick(dialog->Edit2, Qt::Key_Escape);
+        QTest::keyClick(dialog->addressEdit, Qt::Key_Escape);
         QVERIFY(dialog->isVisible());
         dialog->close();
     });
     QString name;
     QString address;
-    QVERIFY(!dialog_->ExecuteCorrespondentDialog(name, address));
+    QVERIFY(!dialog_->ask(name, address));
     QVERIFY(watch.ran());
-    QCOMPARE(order, (QList<QWidget*>{dialog_->OKButton, dialog_->Edit1, dialog_->Edit2}));
+    QCOMPARE(order, (QList<QWidget*>{dialog_->okButton, dialog_->nameEdit, dialog_->addressEdit}));
     const QPoint screenCentre = QGuiApplication::primaryScreen()->availableGeometry().center();
     QVERIFY2((frame.center() - screenCentre).manhattanLength() <= 2, "not centred on the screen");
 }
@@ -149,17 +149,17 @@ void DirectoryEditingTest::dialogReturnsCutTexts() {
     QFETCH(QString, address);
     QString shownName;
     QString shownAddress;
-    ModalWatch<TDlgCorr1> watch([&](TDlgCorr1* dialog) {
-        shownName = dialog->Edit1->text();
-        shownAddress = dialog->Edit2->text();
+    ModalWatch<CorrespondentDialog> watch([&](CorrespondentDialog* dialog) {
+        shownName = dialog->nameEdit->text();
+        shownAddress = dialog->addressEdit->text();
         QTest::keyClick(dialog, Qt::Key_Escape);
-        dialog->Edit1->setText(u"  пётр   "_s);
-        dialog->Edit2->setText(u" 10.0.0.7"_s);
-        EndDialog(dialog, end);
+        dialog->nameEdit->setText(u"  пётр   "_s);
+        dialog->addressEdit->setText(u" 10.0.0.7"_s);
+        endDialog(dialog, end);
     });
     QString nameInOut = u"  иван "_s;
     QString addressInOut = u" 1.2.3.4  "_s;
-    QCOMPARE(dialog_->ExecuteCorrespondentDialog(nameInOut, addressInOut), confirmed);
+    QCOMPARE(dialog_->ask(nameInOut, addressInOut), confirmed);
     QVERIFY(watch.ran());
     QCOMPARE(shownName, u"иван"_s);
     QCOMPARE(shownAddress, u"1.2.3.4"_s);
@@ -169,19 +169,21 @@ void DirectoryEditingTest::dialogReturnsCutTexts() {
 
 void DirectoryEditingTest::dialogRestrictsTypedText() {
     QString typed;
-    ModalWatch<TDlgCorr1> watch([&](TDlgCorr1* dialog) {
-        dialog->Edit1->setFocus();
+    ModalWatch<CorrespondentDialog> watch([&](CorrespondentDialog* dialog) {
+        dialog->nameEdit->setFocus();
         for (const QString& ch : {u"П"_s, u"ё"_s, u"中"_s, u"😀"_s, u"x"_s}) {
-            QTest::sendKeyEvent(QTest::Click, dialog->Edit1, Qt::Key_unknown, ch, Qt::NoModifier);
+            QTest::sendKeyEvent(QTest::Click, dialog->nameEdit, Qt::Key_unknown, ch,
+                                Qt::NoModifier);
         }
-        QTest::keyClick(dialog->Edit1, Qt::Key_Left);
-        QTest::sendKeyEvent(QTest::Click, dialog->Edit1, Qt::Key_unknown, u"ж"_s, Qt::NoModifier);
-        typed = dialog->Edit1->text();
-        EndDialog(dialog, DialogEnd::OkButton);
+        QTest::keyClick(dialog->nameEdit, Qt::Key_Left);
+        QTest::sendKeyEvent(QTest::Click, dialog->nameEdit, Qt::Key_unknown, u"ж"_s,
+                            Qt::NoModifier);
+        typed = dialog->nameEdit->text();
+        endDialog(dialog, DialogEnd::OkButton);
     });
     QString name;
     QString address;
-    QVERIFY(dialog_->ExecuteCorrespondentDialog(name, address));
+    QVERIFY(dialog_->ask(name, address));
     // One "?" per character outside the code page; the caret stays in place.
     QCOMPARE(typed, u"Пё??жx"_s);
     QCOMPARE(name, typed);
@@ -216,13 +218,13 @@ void DirectoryEditingTest::addAndInsertPlaceTheEntry() {
     QFETCH(QStringList, expected);
     directory_->setLines({u"A _|_ 1"_s, u"B _|_ 2"_s, u"C _|_ 3"_s, u"D _|_ 4"_s});
     directory_->setSelectedIndex(selected);
-    ModalWatch<TDlgCorr1> watch([&](TDlgCorr1* dialog) {
+    ModalWatch<CorrespondentDialog> watch([&](CorrespondentDialog* dialog) {
         // Each use starts with empty fields.
-        QVERIFY(dialog->Edit1->text().isEmpty());
-        QVERIFY(dialog->Edit2->text().isEmpty());
-        dialog->Edit1->setText(typedName);
-        dialog->Edit2->setText(typedName.isEmpty() ? QString() : u" 192.168.0.5 "_s);
-        EndDialog(dialog, end);
+        QVERIFY(dialog->nameEdit->text().isEmpty());
+        QVERIFY(dialog->addressEdit->text().isEmpty());
+        dialog->nameEdit->setText(typedName);
+        dialog->addressEdit->setText(typedName.isEmpty() ? QString() : u" 192.168.0.5 "_s);
+        endDialog(dialog, end);
     });
     run(command);
     QVERIFY(watch.ran());
@@ -251,13 +253,13 @@ void DirectoryEditingTest::editReplacesTheSelectedLine() {
     QFETCH(QString, result);
     directory_->setLines({u"A _|_ 1"_s, line, u"C _|_ 3"_s});
     directory_->setSelectedIndex(1);
-    ModalWatch<TDlgCorr1> watch([&](TDlgCorr1* dialog) {
-        QCOMPARE(dialog->Edit1->text(), shownName);
-        QCOMPARE(dialog->Edit2->text(), shownAddress);
-        dialog->Edit1->setText(dialog->Edit1->text() + u" новый"_s);
-        EndDialog(dialog, end);
+    ModalWatch<CorrespondentDialog> watch([&](CorrespondentDialog* dialog) {
+        QCOMPARE(dialog->nameEdit->text(), shownName);
+        QCOMPARE(dialog->addressEdit->text(), shownAddress);
+        dialog->nameEdit->setText(dialog->nameEdit->text() + u" новый"_s);
+        endDialog(dialog, end);
     });
-    commands_->N3Click();
+    commands_->editEntry();
     QVERIFY(watch.ran());
     QCOMPARE(directory_->lines(), (QStringList{u"A _|_ 1"_s, result, u"C _|_ 3"_s}));
     QCOMPARE(directory_->selectedIndex(), 1);
@@ -305,15 +307,15 @@ void DirectoryEditingTest::editAndDeleteActOnTheSelectionAtClose() {
     directory_->setLines({u"A _|_ 1"_s, u"B _|_ 2"_s, u"C _|_ 3"_s});
     directory_->setSelectedIndex(1);
     // While the dialog or box is open, something else changes the selection.
-    ModalWatch<TDlgCorr1> dialogWatch([&](TDlgCorr1* dialog) {
+    ModalWatch<CorrespondentDialog> dialogWatch([&](CorrespondentDialog* dialog) {
         directory_->setSelectedIndex(selectAtClose);
-        dialog->Edit1->setText(u"x"_s);
-        dialog->Edit2->setText(u"9"_s);
-        EndDialog(dialog, DialogEnd::OkButton);
+        dialog->nameEdit->setText(u"x"_s);
+        dialog->addressEdit->setText(u"9"_s);
+        endDialog(dialog, DialogEnd::OkButton);
     });
     ModalWatch<QMessageBox> boxWatch([&](QMessageBox* box) {
         directory_->setSelectedIndex(selectAtClose);
-        AnswerBox(box, Answer::Ok);
+        answerBox(box, Answer::Ok);
     });
     run(command);
     QVERIFY(dialogWatch.ran() || boxWatch.ran());
@@ -344,9 +346,9 @@ void DirectoryEditingTest::deleteAsksUnlessBlank() {
     ModalWatch<QMessageBox> watch([&](QMessageBox* box) {
         QCOMPARE(box->windowTitle(), u"Confirm"_s);
         QCOMPARE(box->text(), u"Вы желаете удалить эту строку из списка ?"_s);
-        AnswerBox(box, answer);
+        answerBox(box, answer);
     });
-    commands_->N2Click();
+    commands_->deleteEntry();
     QCOMPARE(watch.ran(), asks);
     const QStringList expected = removed ? QStringList{u"A _|_ 1"_s, u"C _|_ 3"_s}
                                          : QStringList{u"A _|_ 1"_s, line, u"C _|_ 3"_s};
@@ -367,9 +369,9 @@ void DirectoryEditingTest::deleteAllAsks() {
     directory_->setLines(lines);
     ModalWatch<QMessageBox> watch([&](QMessageBox* box) {
         QCOMPARE(box->text(), u"Вы желаете очистить ВЕСЬ список ?"_s);
-        AnswerBox(box, answer);
+        answerBox(box, answer);
     });
-    commands_->N17Click();
+    commands_->deleteAllEntries();
     QVERIFY(watch.ran());
     QCOMPARE(directory_->lines(), cleared ? QStringList{} : lines);
 }

@@ -1,10 +1,10 @@
+#include "app/AboutBox.h"
+#include "app/Application.h"
 #include "app/ClockText.h"
 #include "app/ErrorReport.h"
 #include "app/InstanceLock.h"
 #include "app/OrderlyShutdown.h"
-#include "app/TAboutBox.h"
 #include "app/TerminationSignals.h"
-#include "app/VesmarApplication.h"
 #include "text/Cp1251.h"
 #include "text/Exception.h"
 
@@ -77,23 +77,23 @@ bool hasUnquoted(const QString& format, QChar letter) {
 class ShellTest : public QObject {
     Q_OBJECT
   private slots:
-    void errorReportText_data();
-    void errorReportText();
+    void errorReportTextAddsDot_data();
+    void errorReportTextAddsDot();
     void escapedExceptionsAreReported_data();
     void escapedExceptionsAreReported();
     void exceptionFromQueuedCallIsReported();
     void timeZoneIsRemoved_data();
     void timeZoneIsRemoved();
     void everyLocaleKeepsSecondsAndLosesZone();
-    void clockText_data();
-    void clockText();
+    void clockTextFormats_data();
+    void clockTextFormats();
     void instanceLockIsPerDirectory();
     void terminationSignalArrivesAsQtSignal();
     void orderlyShutdownClosesBoxesThenWindow();
     void aboutBox();
 };
 
-void ShellTest::errorReportText_data() {
+void ShellTest::errorReportTextAddsDot_data() {
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("shown");
     QTest::newRow("letter") << u"Cannot open file /x/ListCorr.dat"_s
@@ -111,10 +111,10 @@ void ShellTest::errorReportText_data() {
     QTest::newRow("empty") << QString() << QString();
 }
 
-void ShellTest::errorReportText() {
+void ShellTest::errorReportTextAddsDot() {
     QFETCH(QString, message);
     QFETCH(QString, shown);
-    QCOMPARE(ErrorReportText(message), shown);
+    QCOMPARE(errorReportText(message), shown);
 }
 
 void ShellTest::escapedExceptionsAreReported_data() {
@@ -128,7 +128,7 @@ void ShellTest::escapedExceptionsAreReported_data() {
 void ShellTest::escapedExceptionsAreReported() {
     QFETCH(int, kind);
     QFETCH(QString, text);
-    auto* app = static_cast<VesmarApplication*>(QCoreApplication::instance());
+    auto* app = static_cast<Application*>(QCoreApplication::instance());
     app->setTitle(kApplicationTitle);
     QStringList reports;
     app->setErrorPresenter(
@@ -158,7 +158,7 @@ void ShellTest::escapedExceptionsAreReported() {
 }
 
 void ShellTest::exceptionFromQueuedCallIsReported() {
-    auto* app = static_cast<VesmarApplication*>(QCoreApplication::instance());
+    auto* app = static_cast<Application*>(QCoreApplication::instance());
     app->setTitle(kApplicationTitle);
     QStringList reports;
     app->setErrorPresenter([&reports](const QString&, const QString& shown) { reports << shown; });
@@ -188,14 +188,14 @@ void ShellTest::timeZoneIsRemoved_data() {
 void ShellTest::timeZoneIsRemoved() {
     QFETCH(QString, format);
     QFETCH(QString, expected);
-    QCOMPARE(WithoutTimeZone(format), expected);
+    QCOMPARE(withoutTimeZone(format), expected);
 }
 
 void ShellTest::everyLocaleKeepsSecondsAndLosesZone() {
     const QTime time(14, 5, 9);
     for (const QLocale& locale : QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript,
                                                           QLocale::AnyTerritory)) {
-        const QString format = WithoutTimeZone(locale.timeFormat(QLocale::LongFormat));
+        const QString format = withoutTimeZone(locale.timeFormat(QLocale::LongFormat));
         QVERIFY2(!hasUnquoted(format, u't'), qPrintable(locale.name() + u' ' + format));
         QVERIFY2(hasUnquoted(format, u's'), qPrintable(locale.name() + u' ' + format));
         QVERIFY2(!format.startsWith(u' ') && !format.endsWith(u' '),
@@ -204,7 +204,7 @@ void ShellTest::everyLocaleKeepsSecondsAndLosesZone() {
     }
 }
 
-void ShellTest::clockText_data() {
+void ShellTest::clockTextFormats_data() {
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QString>("expected");
     QTest::newRow("Russian") << u"ru_RU"_s << u"14:05:09  06.12.2026"_s;
@@ -212,11 +212,11 @@ void ShellTest::clockText_data() {
     QTest::newRow("American") << u"en_US"_s << u"2:05:09\u202FPM  12/6/26"_s;
 }
 
-void ShellTest::clockText() {
+void ShellTest::clockTextFormats() {
     QFETCH(QString, locale);
     QFETCH(QString, expected);
     const QDateTime now(QDate(2026, 12, 6), QTime(14, 5, 9));
-    QString text = ClockText(now, QLocale(locale));
+    QString text = clockText(now, QLocale(locale));
     text.replace(u' ', u'\u202F').replace(u"\u202F\u202F"_s, u"  "_s);  // CLDR spacing varies
     expected.replace(u' ', u'\u202F').replace(u"\u202F\u202F"_s, u"  "_s);
     QCOMPARE(text, expected);
@@ -300,17 +300,17 @@ void ShellTest::orderlyShutdownClosesBoxesThenWindow() {
 }
 
 void ShellTest::aboutBox() {
-    TAboutBox box;
+    AboutBox box;
     QCOMPARE(box.windowTitle(), u"About"_s);
     QCOMPARE(box.size(), QSize(298, 343));
-    QCOMPARE(box.ProductName->text(), u"\"Зовница\""_s);
-    QVERIFY(box.ProductName->font().bold());
-    QCOMPARE(box.Version->text(), u"Версия  1.05  от  16.02.2000"_s);
-    QVERIFY(box.Memo1->isReadOnly());
-    QVERIFY(box.OKButton->isDefault());
-    QCOMPARE(box.OKButton->text(), u"OK"_s);
+    QCOMPARE(box.productName->text(), u"\"Зовница\""_s);
+    QVERIFY(box.productName->font().bold());
+    QCOMPARE(box.version->text(), u"Версия  1.05  от  16.02.2000"_s);
+    QVERIFY(box.guide->isReadOnly());
+    QVERIFY(box.okButton->isDefault());
+    QCOMPARE(box.okButton->text(), u"OK"_s);
 
-    const QStringList lines = TAboutBox::guideLines();
+    const QStringList lines = AboutBox::guideLines();
     QVERIFY2(lines.size() >= 35 && lines.size() <= 45, qPrintable(QString::number(lines.size())));
     const qsizetype setup = lines.indexOf(u"НАСТРОЙКА :"_s);
     const qsizetype work = lines.indexOf(u"РАБОТА :"_s);
@@ -320,8 +320,8 @@ void ShellTest::aboutBox() {
     for (const QString& line : lines) {
         QCOMPARE(Cp1251::fromTyped(line), line);
     }
-    QCOMPARE(box.Memo1->toPlainText(), lines.join(u'\n'));
-    for (QTextBlock block = box.Memo1->document()->begin(); block.isValid(); block = block.next()) {
+    QCOMPARE(box.guide->toPlainText(), lines.join(u'\n'));
+    for (QTextBlock block = box.guide->document()->begin(); block.isValid(); block = block.next()) {
         QCOMPARE(block.blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
     }
 
@@ -331,7 +331,7 @@ void ShellTest::aboutBox() {
 }
 
 int main(int argc, char** argv) {
-    VesmarApplication app(argc, argv);
+    Application app(argc, argv);
     ShellTest test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);

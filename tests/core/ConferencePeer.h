@@ -21,7 +21,7 @@ struct ConferencePeer {
         : endpoint(network, address), conference(endpoint, [this] { return choice; }) {
         conference.setSelfName(selfName);
         conference.directory().setLines(directoryLines);
-        endpoint.OnDataReceived = [this](QObject*, int numberBytes, const QString& fromIP, int) {
+        endpoint.receiveHandler = [this](QObject*, int numberBytes, const QString& fromIP, int) {
             // Errors must not cross the event loop; the window's application
             // object reports them, here they are kept.
             try {

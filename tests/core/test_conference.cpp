@@ -445,7 +445,7 @@ void ConferenceTest::failedSendsDoNotStopRegistrationOrExit() {
     ConferencePeer petr(network, kPetrIP, u"ПЕТР"_s);
     ConferencePeer maria(network, kMariaIP, u"МАРИЯ"_s);
     int invalidHost = 0;
-    ivan.endpoint.OnInvalidHost = [&invalidHost](bool&) { ++invalidHost; };
+    ivan.endpoint.invalidHostHandler = [&invalidHost](bool&) { ++invalidHost; };
 
     const auto expectFailures = [&](auto command) {
         try {

@@ -168,14 +168,14 @@ void DataFilesTest::logFile() {
     QFETCH(QString, text);
     const QString path = file(u"log.TXT"_s);
     writeBytes(path, QByteArray(100, 'z'));  // an older, longer file is replaced
-    SaveLogFile(path, text);
+    saveLogFile(path, text);
     QTEST(readBytes(path), "bytes");
 }
 
 void DataFilesTest::logFileErrors() {
     writeBytes(file(u"plain"_s), "x");
     const QString below = file(u"plain/log.txt"_s);
-    QCOMPARE(errorOf([&] { SaveLogFile(below, u"A\r\n"_s); }),
+    QCOMPARE(errorOf([&] { saveLogFile(below, u"A\r\n"_s); }),
              u"Cannot create file "_s + native(below));
 
     // A full disk: the device takes the open and refuses every byte.
@@ -183,7 +183,7 @@ void DataFilesTest::logFileErrors() {
     if (!QFileInfo(full).isWritable()) {
         QSKIP("no writable /dev/full");
     }
-    QCOMPARE(errorOf([&] { SaveLogFile(full, u"A\r\n"_s); }), u"Cannot create file "_s + full);
+    QCOMPARE(errorOf([&] { saveLogFile(full, u"A\r\n"_s); }), u"Cannot create file "_s + full);
 }
 
 void DataFilesTest::loadAndSave() {

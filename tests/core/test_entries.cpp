@@ -10,8 +10,8 @@ class EntriesTest : public QObject {
     Q_OBJECT
   private slots:
     void makeEntryNormalisesBothParts();
-    void splitEntry_data();
-    void splitEntry();
+    void splitEntryCases_data();
+    void splitEntryCases();
     void selfNameIsCutAndUpperCased();
     void directoryKeepsOrderAndSelection();
     void replaceAtMinusOneAppendsWithoutSelection();
@@ -20,12 +20,12 @@ class EntriesTest : public QObject {
 };
 
 void EntriesTest::makeEntryNormalisesBothParts() {
-    QCOMPARE(MakeEntry(u"  иван  "_s, u" 192.168.0.5 "_s), u"ИВАН _|_ 192.168.0.5"_s);
-    QCOMPARE(MakeEntry(QString(), QString()), u" _|_ "_s);
-    QCOMPARE(MakeEntry(u"ёж host"_s, u"pc.local"_s), u"ЁЖ HOST _|_ PC.LOCAL"_s);
+    QCOMPARE(makeEntry(u"  иван  "_s, u" 192.168.0.5 "_s), u"ИВАН _|_ 192.168.0.5"_s);
+    QCOMPARE(makeEntry(QString(), QString()), u" _|_ "_s);
+    QCOMPARE(makeEntry(u"ёж host"_s, u"pc.local"_s), u"ЁЖ HOST _|_ PC.LOCAL"_s);
 }
 
-void EntriesTest::splitEntry_data() {
+void EntriesTest::splitEntryCases_data() {
     QTest::addColumn<QString>("entry");
     QTest::addColumn<bool>("isEntry");
     QTest::addColumn<QString>("name");
@@ -43,19 +43,19 @@ void EntriesTest::splitEntry_data() {
                                << u"1.2.3.4"_s;
 }
 
-void EntriesTest::splitEntry() {
+void EntriesTest::splitEntryCases() {
     QFETCH(QString, entry);
     QFETCH(bool, isEntry);
     QString name = u"junk"_s;
     QString address = u"junk"_s;
-    QCOMPARE(SplitEntry(entry, name, address), isEntry);
+    QCOMPARE(splitEntry(entry, name, address), isEntry);
     QTEST(name, "name");
     QTEST(address, "address");
 }
 
 void EntriesTest::selfNameIsCutAndUpperCased() {
-    QCOMPARE(NormalizeSelfName(u"  петров "_s), u"ПЕТРОВ"_s);
-    QCOMPARE(NormalizeSelfName(u"   "_s), QString());
+    QCOMPARE(normalizeSelfName(u"  петров "_s), u"ПЕТРОВ"_s);
+    QCOMPARE(normalizeSelfName(u"   "_s), QString());
 }
 
 void EntriesTest::directoryKeepsOrderAndSelection() {

@@ -3,7 +3,7 @@
 #include "support/FakeEndpoint.h"
 #include "support/FakeNetwork.h"
 
-#include "net/UDPSockError.h"
+#include "net/UdpSocketError.h"
 #include "text/Exception.h"
 
 #include <QTest>
@@ -27,10 +27,10 @@ void FakeNetworkTest::deliversInOrderAndRecordsEverything() {
     FakeEndpoint b(network, u"10.0.0.2"_s);
     network.addHostName(u"pc-b"_s, u"10.0.0.2"_s);
     QStringList received;
-    b.OnDataReceived = [&](QObject* sender, int size, const QString& from, int port) {
+    b.receiveHandler = [&](QObject* sender, int size, const QString& from, int port) {
         std::array<char, 16> buffer{};
         int count = 0;
-        b.ReadDatagram(buffer, count);
+        b.readDatagram(buffer, count);
         QCOMPARE(sender, &b);
         QCOMPARE(port, 333);
         received.append(from + u' ' + QString::number(size) + u' ' +
@@ -38,13 +38,13 @@ void FakeNetworkTest::deliversInOrderAndRecordsEverything() {
     };
     const std::array<char, 8> one{'o', 'n', 'e'};
     const std::array<char, 8> two{'t', 'w', 'o', '!'};
-    a.SetRemoteHost(u"10.0.0.2"_s);
-    a.SendDatagram(one, 3);
+    a.setRemoteHost(u"10.0.0.2"_s);
+    a.sendDatagram(one, 3);
     QVERIFY(received.isEmpty());      // only through the event loop
-    a.SetRemoteHost(u"10.0.0.99"_s);  // nobody there
-    a.SendDatagram(one, 2);
-    a.SetRemoteHost(u"pc-b"_s);
-    a.SendDatagram(two, 4);  // the lookup wait lets the earlier ones arrive
+    a.setRemoteHost(u"10.0.0.99"_s);  // nobody there
+    a.sendDatagram(one, 2);
+    a.setRemoteHost(u"pc-b"_s);
+    a.sendDatagram(two, 4);  // the lookup wait lets the earlier ones arrive
     QCOMPARE(received.size(), 1);
     network.flush();
     QCOMPARE(received, (QStringList{u"10.0.0.1 3 one"_s, u"10.0.0.1 4 two!"_s}));
@@ -76,15 +76,15 @@ void FakeNetworkTest::refusedSends() {
     FakeEndpoint a(network, u"10.0.0.1"_s);
     int buffer = 0;
     int invalidHost = 0;
-    a.OnBufferInvalid = [&](bool&, std::span<char>, int&) { ++buffer; };
-    a.OnInvalidHost = [&](bool&) { ++invalidHost; };
+    a.invalidBufferHandler = [&](bool&, std::span<char>, int&) { ++buffer; };
+    a.invalidHostHandler = [&](bool&) { ++invalidHost; };
     const std::array<char, 8> data{'a', 'b', 'c'};
-    a.SetRemoteHost(host);
+    a.setRemoteHost(host);
     QString error;
     bool socketError = false;
     try {
-        a.SendDatagram(data, count);
-    } catch (const UDPSockError& e) {
+        a.sendDatagram(data, count);
+    } catch (const UdpSocketError& e) {
         error = e.message();
         socketError = true;
     } catch (const Exception& e) {
@@ -103,9 +103,9 @@ void FakeNetworkTest::readIsCutToTheBuffer() {
     int announced = 0;
     int count = 0;
     std::array<char, 8> buffer{};
-    a.OnDataReceived = [&](QObject*, int size, const QString&, int) {
+    a.receiveHandler = [&](QObject*, int size, const QString&, int) {
         announced = size;
-        a.ReadDatagram(buffer, count);
+        a.readDatagram(buffer, count);
     };
     network.inject(u"10.0.0.7"_s, u"10.0.0.1"_s, QByteArray(300, 'q'));
     network.flush();

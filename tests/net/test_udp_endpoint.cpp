@@ -1,7 +1,7 @@
 #include "net/BindFailureMessage.h"
 #include "net/NativeUdpSocket.h"
-#include "net/TNMUDP.h"
-#include "net/UDPSockError.h"
+#include "net/UdpSocketEndpoint.h"
+#include "net/UdpSocketError.h"
 
 #include <QEventLoop>
 #include <QSignalSpy>
@@ -23,24 +23,24 @@ struct Arrival {
     int bytes;
     QString fromIP;
     int port;
-    QByteArray data;  // what ReadDatagram copied inside the handler
+    QByteArray data;  // what readDatagram copied inside the handler
     int depth;        // how many handlers were running, this one included
 };
 
 // An endpoint on a port the system chose that records every datagram.
 struct Listener {
-    TNMUDP udp{nullptr};
+    UdpSocketEndpoint udp{nullptr};
     QList<Arrival> arrivals;
     int depth = 0;
     std::function<void()> whileHandling;  // run inside the handler, once
 
     Listener() {
-        udp.SetLocalPort(0);
-        udp.OnDataReceived = [this](QObject*, int bytes, const QString& ip, int port) {
+        udp.setLocalPort(0);
+        udp.receiveHandler = [this](QObject*, int bytes, const QString& ip, int port) {
             ++depth;
             QByteArray data(4096, '\x7f');
             int count = 0;
-            udp.ReadDatagram(std::span<char>(data.data(), data.size()), count);
+            udp.readDatagram(std::span<char>(data.data(), data.size()), count);
             data.truncate(std::max(count, 0));
             arrivals.append({bytes, ip, port, data, depth});
             if (auto run = std::exchange(whileHandling, nullptr)) {
@@ -63,18 +63,19 @@ struct Listener {
 };
 
 // A sender endpoint aimed at the listener.
-std::unique_ptr<TNMUDP> senderTo(const Listener& listener, const QString& host = u"127.0.0.1"_s) {
-    auto udp = std::make_unique<TNMUDP>(nullptr);
-    udp->SetLocalPort(0);
-    udp->SetRemoteHost(host);
-    udp->SetRemotePort(listener.port());
+std::unique_ptr<UdpSocketEndpoint> senderTo(const Listener& listener,
+                                            const QString& host = u"127.0.0.1"_s) {
+    auto udp = std::make_unique<UdpSocketEndpoint>(nullptr);
+    udp->setLocalPort(0);
+    udp->setRemoteHost(host);
+    udp->setRemotePort(listener.port());
     return udp;
 }
 
-void send(TNMUDP& udp, const QByteArray& text) {
+void send(UdpSocketEndpoint& udp, const QByteArray& text) {
     QByteArray buffer(256, '\0');
     buffer.replace(0, text.size(), text);
-    udp.SendDatagram(std::span<const char>(buffer.constData(), buffer.size()),
+    udp.sendDatagram(std::span<const char>(buffer.constData(), buffer.size()),
                      static_cast<int>(text.size()));
 }
 
@@ -107,7 +108,7 @@ class UdpEndpointTest : public QObject {
     }
 
     // A numeric host is sent to at once; a name is looked up while events run.
-    // FromIP is the sender's dotted address, Port its port; RemotePort uses only
+    // fromIP is the sender's dotted address, port its port; remotePort uses only
     // its low 16 bits.
     void sendsToNumericAndNamedHosts() {
         QFETCH(QString, host);
@@ -115,12 +116,12 @@ class UdpEndpointTest : public QObject {
         QFETCH(bool, looksUp);
         Listener listener;
         auto sender = senderTo(listener, host);
-        sender->SetRemotePort(5 * 65536 + listener.port());
+        sender->setRemotePort(5 * 65536 + listener.port());
         int sent = 0;
         int invalidHost = 0;
-        sender->OnDataSend = [&](QObject* s) { sent += (s == sender.get()) ? 1 : 100; };
-        sender->OnInvalidHost = [&](bool&) { ++invalidHost; };
-        QSignalSpy waitEnded(sender.get(), &TNMUDP::lookupWaitEnded);
+        sender->sentHandler = [&](QObject* s) { sent += (s == sender.get()) ? 1 : 100; };
+        sender->invalidHostHandler = [&](bool&) { ++invalidHost; };
+        QSignalSpy waitEnded(sender.get(), &UdpSocketEndpoint::lookupWaitEnded);
         bool eventRan = false;
         bool sawWait = false;
         QTimer::singleShot(0, sender.get(), [&] {
@@ -160,7 +161,7 @@ class UdpEndpointTest : public QObject {
         QTest::newRow("negative count") << Repair::RepairsToFive << -1 << 0 << QByteArray();
     }
 
-    // A zero count goes to OnBufferInvalid, which repairs the send's own copy;
+    // A zero count goes to invalidBufferHandler, which repairs the send's own copy;
     // anything unrepaired, and any count outside the buffer, is "Invalid buffer".
     void zeroCountRepair() {
         QFETCH(Repair, repair);
@@ -171,7 +172,7 @@ class UdpEndpointTest : public QObject {
         auto sender = senderTo(listener);
         int calls = 0;
         if (repair != Repair::None) {
-            sender->OnBufferInvalid = [&](bool& handled, std::span<char> buff, int& length) {
+            sender->invalidBufferHandler = [&](bool& handled, std::span<char> buff, int& length) {
                 ++calls;
                 QCOMPARE(buff.size(), 256u);
                 handled = repair != Repair::LeavesUnhandled;
@@ -182,16 +183,16 @@ class UdpEndpointTest : public QObject {
             };
         }
         int sent = 0;
-        sender->OnDataSend = [&](QObject*) { ++sent; };
+        sender->sentHandler = [&](QObject*) { ++sent; };
         QByteArray buffer(256, '\0');
         buffer.replace(0, 11, "hello world");
         const QByteArray before = buffer;
 
         QString error = u"none"_s;
         try {
-            sender->SendDatagram(std::span<const char>(buffer.constData(), buffer.size()), count);
-        } catch (const UDPSockError& e) {
-            error = u"UDPSockError "_s + e.message();
+            sender->sendDatagram(std::span<const char>(buffer.constData(), buffer.size()), count);
+        } catch (const UdpSocketError& e) {
+            error = u"UdpSocketError "_s + e.message();
         } catch (const Exception& e) {
             error = e.message();
         }
@@ -238,29 +239,29 @@ class UdpEndpointTest : public QObject {
         auto sender = senderTo(listener, host);
         int calls = 0;
         if (onInvalid != OnInvalid::None) {
-            sender->OnInvalidHost = [&](bool& handled) {
+            sender->invalidHostHandler = [&](bool& handled) {
                 QVERIFY(!handled);
                 ++calls;
                 handled = onInvalid != OnInvalid::LeavesUnhandled;
                 if (onInvalid == OnInvalid::HandlesAndRedirects) {
-                    sender->SetRemoteHost(u"127.0.0.1"_s);
+                    sender->setRemoteHost(u"127.0.0.1"_s);
                 }
             };
         }
         int sent = 0;
-        sender->OnDataSend = [&](QObject*) { ++sent; };
+        sender->sentHandler = [&](QObject*) { ++sent; };
 
         QString raised;
         try {
             send(*sender, "refused");
-        } catch (const UDPSockError& e) {
+        } catch (const UdpSocketError& e) {
             raised = e.message();
         }
         QCOMPARE(raised, error);
         QCOMPARE(calls, invalidHostCalls);
         QCOMPARE(sent, 0);
 
-        sender->SetRemoteHost(u"127.0.0.1"_s);
+        sender->setRemoteHost(u"127.0.0.1"_s);
         send(*sender, "end");
         QCOMPARE(listener.payloadsUntil("end"), QList<QByteArray>{"end"});
     }
@@ -279,13 +280,13 @@ class UdpEndpointTest : public QObject {
         QFETCH(QString, innerHost);
         Listener listener;
         auto sender = senderTo(listener);
-        QSignalSpy waitEnded(sender.get(), &TNMUDP::lookupWaitEnded);
+        QSignalSpy waitEnded(sender.get(), &UdpSocketEndpoint::lookupWaitEnded);
         const auto attempt = [&](const QString& host, const QByteArray& text) {
-            sender->SetRemoteHost(host);
+            sender->setRemoteHost(host);
             try {
                 send(*sender, text);
                 return u"sent"_s;
-            } catch (const UDPSockError& e) {
+            } catch (const UdpSocketError& e) {
                 return e.message();
             }
         };
@@ -351,7 +352,7 @@ class UdpEndpointTest : public QObject {
         for (int read = 0; read < 2; ++read) {
             QByteArray memory(30, 'g');
             int count = 0;
-            listener.udp.ReadDatagram(std::span<char>(memory.data() + 10, 10), count);
+            listener.udp.readDatagram(std::span<char>(memory.data() + 10, 10), count);
             QCOMPARE(count, 10);
             QCOMPARE(memory, QByteArray(10, 'g') + QByteArray(10, 'd') + QByteArray(10, 'g'));
         }
@@ -397,28 +398,28 @@ class UdpEndpointTest : public QObject {
     // the endpoint still sends, and the first holder still receives.
     void bindFailureIsRecordedAndSignalled() {
         Listener holder;
-        QSignalSpy holderFailed(&holder.udp, &TNMUDP::bindFailed);
-        TNMUDP second(nullptr);
-        QSignalSpy failed(&second, &TNMUDP::bindFailed);
-        second.SetLocalPort(holder.port());
+        QSignalSpy holderFailed(&holder.udp, &UdpSocketEndpoint::bindFailed);
+        UdpSocketEndpoint second(nullptr);
+        QSignalSpy failed(&second, &UdpSocketEndpoint::bindFailed);
+        second.setLocalPort(holder.port());
         QCOMPARE(second.bindState(), UdpEndpoint::BindState::PortTaken);
         QVERIFY(!second.bindFailureReason().isEmpty());
         QCOMPARE(second.boundPort(), quint16{0});
         QCOMPARE(failed.size(), 1);
 
         // Binding again after loading repeats nothing, on either endpoint.
-        second.BindLocal();
-        holder.udp.BindLocal();
+        second.bindLocal();
+        holder.udp.bindLocal();
         QCOMPARE(failed.size(), 1);
         QCOMPARE(holderFailed.size(), 0);
         QCOMPARE(holder.udp.bindState(), UdpEndpoint::BindState::Bound);
-        // Only the low 16 bits of LocalPort count.
+        // Only the low 16 bits of localPort count.
         const quint16 port = holder.port();
-        holder.udp.SetLocalPort(2 * 65536 + port);
+        holder.udp.setLocalPort(2 * 65536 + port);
         QCOMPARE(holder.udp.boundPort(), port);
 
-        second.SetRemoteHost(u"127.0.0.1"_s);
-        second.SetRemotePort(holder.port());
+        second.setRemoteHost(u"127.0.0.1"_s);
+        second.setRemotePort(holder.port());
         send(second, "still sends");
         QTRY_COMPARE(holder.arrivals.size(), 1);
         QCOMPARE(holder.arrivals[0].data, QByteArray("still sends"));
@@ -475,14 +476,14 @@ class UdpEndpointTest : public QObject {
         QFETCH(QString, raised);
         QFETCH(QStringList, statuses);
         static_assert((ENOTBLK & EAGAIN) == EAGAIN);
-        TNMUDP udp(nullptr);
-        udp.SetReportLevel(reportLevel);
+        UdpSocketEndpoint udp(nullptr);
+        udp.setReportLevel(reportLevel);
         QStringList seen;
-        udp.OnStatus = [&](QObject*, const QString& status) { seen.append(status); };
+        udp.statusHandler = [&](QObject*, const QString& status) { seen.append(status); };
         QString error;
         try {
-            QCOMPARE(udp.CheckSocketError(code), QString());
-        } catch (const UDPSockError& e) {
+            QCOMPARE(udp.checkSocketError(code), QString());
+        } catch (const UdpSocketError& e) {
             error = e.message();
         }
         QCOMPARE(error, raised);
@@ -490,8 +491,8 @@ class UdpEndpointTest : public QObject {
 
         // A send passes "Sending Data" at level 2.
         Listener listener;
-        udp.SetRemoteHost(u"127.0.0.1"_s);
-        udp.SetRemotePort(listener.port());
+        udp.setRemoteHost(u"127.0.0.1"_s);
+        udp.setRemotePort(listener.port());
         seen.clear();
         send(udp, "x");
         QCOMPARE(seen, reportLevel >= 2 ? QStringList{u"Sending Data"_s} : QStringList{});

@@ -1,6 +1,6 @@
 #include "support/FakeEndpoint.h"
 
-#include "net/UDPSockError.h"
+#include "net/UdpSocketError.h"
 #include "support/FakeNetwork.h"
 #include "text/Exception.h"
 
@@ -47,34 +47,34 @@ FakeEndpoint::~FakeEndpoint() {
     network_.detach(this);
 }
 
-void FakeEndpoint::SendDatagram(std::span<const char> Buff, int count) {
+void FakeEndpoint::sendDatagram(std::span<const char> buffer, int count) {
     // The send's own copy, so the caller's buffer may change while it waits.
-    std::vector<char> copy(Buff.begin(), Buff.end());
+    std::vector<char> copy(buffer.begin(), buffer.end());
     const auto capacity = static_cast<int>(copy.size());
 
     bool firstPass = true;
     while (count <= 0 || count > capacity) {
-        if (!firstPass || !OnBufferInvalid) {
+        if (!firstPass || !invalidBufferHandler) {
             throw Exception(u"Invalid buffer"_s);
         }
         firstPass = false;
-        bool handled = false;
-        const TBuffInvalid handler = OnBufferInvalid;
-        handler(handled, std::span<char>(copy), count);
-        if (!handled) {
+        bool repaired = false;
+        const InvalidBufferHandler handler = invalidBufferHandler;
+        handler(repaired, std::span<char>(copy), count);
+        if (!repaired) {
             throw Exception(u"Invalid buffer"_s);
         }
     }
 
     const QString to = resolve(remoteHost_);
     if (to == u"0.0.0.0"_s) {
-        throw UDPSockError(u"Null Remote Address"_s);
+        throw UdpSocketError(u"Null Remote Address"_s);
     }
     ++sentCount_;
     network_.transmit(address_, to, QByteArray(copy.data(), count));
 }
 
-QString FakeEndpoint::resolve(QString host) {  // a copy: RemoteHost may change while it waits
+QString FakeEndpoint::resolve(QString host) {  // a copy: remoteHost may change while it waits
     if (isNumericAddress(host)) {
         return host;
     }
@@ -88,30 +88,30 @@ QString FakeEndpoint::resolve(QString host) {  // a copy: RemoteHost may change 
             return found;
         }
         if (failedOnce) {
-            throw UDPSockError(u"Host Lookup Canceled"_s);
+            throw UdpSocketError(u"Host Lookup Canceled"_s);
         }
         failedOnce = true;
-        bool handled = false;
-        if (OnInvalidHost) {
-            const THandlerEvent handler = OnInvalidHost;
-            handler(handled);
+        bool retry = false;
+        if (invalidHostHandler) {
+            const InvalidHostHandler handler = invalidHostHandler;
+            handler(retry);
         }
-        if (!handled) {
-            throw UDPSockError(u"Host Lookup Canceled"_s);
+        if (!retry) {
+            throw UdpSocketError(u"Host Lookup Canceled"_s);
         }
     }
 }
 
-void FakeEndpoint::ReadDatagram(std::span<char> Buff, int& count) {
-    const auto size = std::min(static_cast<std::size_t>(lastDatagram_.size()), Buff.size());
-    std::copy_n(lastDatagram_.constData(), size, Buff.begin());
+void FakeEndpoint::readDatagram(std::span<char> buffer, int& count) {
+    const auto size = std::min(static_cast<std::size_t>(lastDatagram_.size()), buffer.size());
+    std::copy_n(lastDatagram_.constData(), size, buffer.begin());
     count = static_cast<int>(size);
 }
 
 void FakeEndpoint::receive(const QString& from, const QByteArray& bytes) {
     lastDatagram_ = bytes;
-    if (OnDataReceived) {
-        const TOnReceive handler = OnDataReceived;
+    if (receiveHandler) {
+        const ReceiveHandler handler = receiveHandler;
         handler(this, static_cast<int>(bytes.size()), from, kPort);
     }
 }

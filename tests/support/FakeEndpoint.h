@@ -10,17 +10,18 @@ class FakeNetwork;
 
 // A UDP endpoint of the in-process FakeNetwork with its own IPv4 address.
 // It sends like the real endpoint in everything the conference relies on:
-//  - count 0 (or more than the buffer holds, or negative) raises
-//    OnBufferInvalid and then Exception "Invalid buffer" unless the handler
-//    sets handled and a usable count;
-//  - a RemoteHost that is not a numeric address is looked up in the network's
+//  - count 0 (or more than the buffer holds, or negative) calls
+//    invalidBufferHandler and then raises Exception "Invalid buffer" unless
+//    the handler sets repaired and a usable count;
+//  - a remoteHost that is not a numeric address is looked up in the network's
 //    host names while pending events are processed, as the real lookup wait
-//    does; an unknown name raises OnInvalidHost once, then UDPSockError
-//    "Host Lookup Canceled" unless handled (a handled failure is looked up once
-//    more, and a second failure raises without a second event);
-//  - a destination of 0.0.0.0 raises UDPSockError "Null Remote Address".
+//    does; an unknown name calls invalidHostHandler once, then raises
+//    UdpSocketError "Host Lookup Canceled" unless the handler sets retry (the
+//    name is then looked up once more, and a second failure raises without a
+//    second call);
+//  - a destination of 0.0.0.0 raises UdpSocketError "Null Remote Address".
 // Every received datagram is kept until the next one arrives and announced
-// by OnDataReceived(this, size, sender address, 333).
+// to receiveHandler(this, size, sender address, 333).
 class FakeEndpoint : public QObject, public UdpEndpoint {
     Q_OBJECT
   public:
@@ -31,10 +32,10 @@ class FakeEndpoint : public QObject, public UdpEndpoint {
 
     [[nodiscard]] const QString& address() const { return address_; }
 
-    void SetRemoteHost(const QString& host) override { remoteHost_ = host; }
-    [[nodiscard]] QString RemoteHost() const override { return remoteHost_; }
-    void SendDatagram(std::span<const char> Buff, int count) override;
-    void ReadDatagram(std::span<char> Buff, int& count) override;
+    void setRemoteHost(const QString& host) override { remoteHost_ = host; }
+    [[nodiscard]] QString remoteHost() const override { return remoteHost_; }
+    void sendDatagram(std::span<const char> buffer, int count) override;
+    void readDatagram(std::span<char> buffer, int& count) override;
     [[nodiscard]] BindState bindState() const override { return BindState::Bound; }
     [[nodiscard]] QString bindFailureReason() const override { return {}; }
 

@@ -31,22 +31,22 @@ void TextTest::cutSpacesRemovesOnlyBlanks_data() {
 void TextTest::cutSpacesRemovesOnlyBlanks() {
     QFETCH(QString, input);
     QFETCH(QString, expected);
-    CutSpaces(input);
+    cutSpaces(input);
     QCOMPARE(input, expected);
 }
 
 void TextTest::upCaseCyrUsesTheFixedTable() {
     QString text = u"ёлка Test і"_s;
-    UpCaseCyr(text);
+    upperCaseRussianLatin(text);
     QCOMPARE(text, u"ЁЛКА TEST і"_s);
 
     // Every lower-case letter of the table, and nothing else, changes.
     QString all = u"абвгдеёжзийклмнопрстуфхцчшщъыьэюяabcdefghijklmnopqrstuvwxyz"_s;
-    UpCaseCyr(all);
+    upperCaseRussianLatin(all);
     QCOMPARE(all, u"АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯABCDEFGHIJKLMNOPQRSTUVWXYZ"_s);
     QString others = u"їєўґђѓќљњћџ 09_|_~#&!^ ÀÉ ß"_s;
     const QString before = others;
-    UpCaseCyr(others);
+    upperCaseRussianLatin(others);
     QCOMPARE(others, before);
 }
 

@@ -3,7 +3,7 @@
 #include "text/Exception.h"
 
 // Socket and address failures of the UDP endpoint.
-class UDPSockError : public Exception {
+class UdpSocketError : public Exception {
   public:
     using Exception::Exception;
 };

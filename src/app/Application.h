@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QString>
 
+#include <exception>
 #include <functional>
 
 // The program's title, shown in the task bar and as the caption of the
@@ -15,13 +16,13 @@ inline const QString kApplicationTitle = QStringLiteral("Зовница");
 //
 // The title is kept here rather than in QGuiApplication's display name, which
 // Qt would append to the caption of every other window.
-class VesmarApplication : public QApplication {
+class Application : public QApplication {
     Q_OBJECT
   public:
     // Shows one report: caption and text, the "." rule already applied.
     using ErrorPresenter = std::function<void(const QString& title, const QString& text)>;
 
-    VesmarApplication(int& argc, char** argv);
+    Application(int& argc, char** argv);
 
     bool notify(QObject* receiver, QEvent* event) override;
 
@@ -33,6 +34,11 @@ class VesmarApplication : public QApplication {
 
     // Shows the standard error report for an exception.
     void reportError(const std::exception_ptr& error);
+
+    // Shows the standard error report for a message: through the running
+    // Application's presenter, or in a box of its own where the application
+    // object is another one (a test of a single window).
+    static void reportErrorMessage(const QString& message);
 
   private:
     QString title_;

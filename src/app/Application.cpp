@@ -1,17 +1,18 @@
-#include "app/VesmarApplication.h"
+#include "app/Application.h"
 
 #include "app/ErrorReport.h"
+#include "text/Exception.h"
 
 #include <QFileInfo>
 
-VesmarApplication::VesmarApplication(int& argc, char** argv)
+Application::Application(int& argc, char** argv)
     : QApplication(argc, argv),
       // Until the program sets its title, the executable's name stands in,
       // as a system would show it.
       title_(QFileInfo(applicationFilePath()).completeBaseName()),
-      presenter_(&ShowErrorBox) {}
+      presenter_(&showErrorBox) {}
 
-bool VesmarApplication::notify(QObject* receiver, QEvent* event) {
+bool Application::notify(QObject* receiver, QEvent* event) {
     std::exception_ptr error;
     try {
         return QApplication::notify(receiver, event);
@@ -23,8 +24,8 @@ bool VesmarApplication::notify(QObject* receiver, QEvent* event) {
     return false;
 }
 
-void VesmarApplication::reportError(const std::exception_ptr& error) {
-    const QString text = ErrorReportText(ExceptionMessage(error));
+void Application::reportError(const std::exception_ptr& error) {
+    const QString text = errorReportText(exceptionMessage(error));
     if (!presenter_) {
         return;
     }
@@ -32,5 +33,13 @@ void VesmarApplication::reportError(const std::exception_ptr& error) {
         presenter_(title_, text);
     } catch (...) {
         // Nothing is left to report with; the program goes on.
+    }
+}
+
+void Application::reportErrorMessage(const QString& message) {
+    if (auto* app = qobject_cast<Application*>(QCoreApplication::instance())) {
+        app->reportError(std::make_exception_ptr(Exception(message)));
+    } else {
+        showErrorBox(kApplicationTitle, errorReportText(message));
     }
 }

@@ -4,7 +4,6 @@
 #include <QString>
 
 class QKeyEvent;
-class QLabel;
 class QLineEdit;
 class QPushButton;
 class QShowEvent;
@@ -13,23 +12,20 @@ class QShowEvent;
 // once with the main window and reused; there is no cancel button: Enter
 // anywhere presses OK, Escape does nothing, the close box ends the dialog
 // without confirming it.
-class TDlgCorr1 : public QDialog {
+class CorrespondentDialog : public QDialog {
     Q_OBJECT
   public:
-    explicit TDlgCorr1(QWidget* parent = nullptr);
+    explicit CorrespondentDialog(QWidget* parent = nullptr);
 
     // Cuts the blanks around name and address (they stay cut even when the
-    // dialog is not confirmed), shows them in Edit1 and Edit2 and runs the
+    // dialog is not confirmed), shows them in nameEdit and addressEdit and runs the
     // dialog modally. On OK the two texts are read back with their blanks cut
     // and true is returned; otherwise the variables keep the cut input.
-    bool ExecuteCorrespondentDialog(QString& name, QString& address);
+    bool ask(QString& name, QString& address);
 
-    QLabel* Label1;
-    QLineEdit* Edit1;
-    QLabel* Label2;
-    QLineEdit* Edit2;
-    QLabel* Label3;
-    QPushButton* OKButton;
+    QLineEdit* nameEdit;
+    QLineEdit* addressEdit;
+    QPushButton* okButton;
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;

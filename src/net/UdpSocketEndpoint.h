@@ -13,10 +13,10 @@
 
 class QSocketNotifier;
 
-// The program's UDP endpoint: one IPv4 datagram socket bound to LocalPort on
-// every local address. SendDatagram sends a buffer to RemoteHost:RemotePort,
-// resolving a host name first; every datagram that arrives raises
-// OnDataReceived, from whose handler the owner copies it with ReadDatagram.
+// The program's UDP endpoint: one IPv4 datagram socket bound to localPort on
+// every local address. sendDatagram() sends a buffer to remoteHost:remotePort,
+// resolving a host name first; every datagram that arrives goes to
+// receiveHandler, from which the owner copies it with readDatagram().
 // Everything runs on the GUI thread.
 //
 // Receiving: each readability notice reads one datagram. Notices keep coming
@@ -26,7 +26,7 @@ class QSocketNotifier;
 // Name lookup: a send to a name waits for the answer in a nested event loop,
 // so GUI events (datagrams, timers, commands) are handled meanwhile; each
 // waiting send gets the answer to its own lookup.
-class TNMUDP : public QObject, public UdpEndpoint {
+class UdpSocketEndpoint : public QObject, public UdpEndpoint {
     Q_OBJECT
 
   public:
@@ -35,45 +35,45 @@ class TNMUDP : public QObject, public UdpEndpoint {
     // The longest host text; a longer one is a name that cannot be resolved.
     static constexpr int kNameArea = 127;
 
-    // Creates the socket (not yet bound; writing LocalPort binds it).
-    // Raises UDPSockError when no socket can be created.
-    explicit TNMUDP(QObject* owner);
-    ~TNMUDP() override;
+    // Creates the socket (not yet bound; writing localPort binds it).
+    // Raises UdpSocketError when no socket can be created.
+    explicit UdpSocketEndpoint(QObject* owner);
+    ~UdpSocketEndpoint() override;
 
-    void SetRemoteHost(const QString& host) override;
-    [[nodiscard]] QString RemoteHost() const override;
+    void setRemoteHost(const QString& host) override;
+    [[nodiscard]] QString remoteHost() const override;
     // Only the low 16 bits are used.
-    void SetRemotePort(int port);
-    [[nodiscard]] int RemotePort() const;
+    void setRemotePort(int port);
+    [[nodiscard]] int remotePort() const;
     // Rebuilds the socket and binds it to the port (low 16 bits) on every
-    // local address. Raises UDPSockError only when no socket can be created;
+    // local address. Raises UdpSocketError only when no socket can be created;
     // a failed bind is recorded in bindState() and signalled by bindFailed().
-    void SetLocalPort(int port);
-    [[nodiscard]] int LocalPort() const;
-    // The highest status level passed on to OnStatus.
-    void SetReportLevel(int level);
-    [[nodiscard]] int ReportLevel() const;
+    void setLocalPort(int port);
+    [[nodiscard]] int localPort() const;
+    // The highest status level passed on to statusHandler.
+    void setReportLevel(int level);
+    [[nodiscard]] int reportLevel() const;
 
-    // Sends the first count characters of Buff as one datagram. Works on its
-    // own copy of Buff. A count of 0 is offered to OnBufferInvalid for repair;
-    // an unrepaired count, and a count outside 0..Buff.size(), raise Exception
-    // "Invalid buffer". Raises UDPSockError "Host Lookup Canceled" when the
+    // Sends the first count characters of buffer as one datagram. Works on its
+    // own copy of buffer. A count of 0 is offered to invalidBufferHandler for repair;
+    // an unrepaired count, and a count outside 0..buffer.size(), raise Exception
+    // "Invalid buffer". Raises UdpSocketError "Host Lookup Canceled" when the
     // name cannot be resolved, "Null Remote Address" for 0.0.0.0.
-    void SendDatagram(std::span<const char> Buff, int count) override;
-    // Copies the last datagram read, at most Buff.size() bytes, to Buff.
+    void sendDatagram(std::span<const char> buffer, int count) override;
+    // Copies the last datagram read, at most buffer.size() bytes, to buffer.
     // count := the number of bytes copied, or -1 when the read failed.
-    void ReadDatagram(std::span<char> Buff, int& count) override;
+    void readDatagram(std::span<char> buffer, int& count) override;
 
-    // Binds the socket to LocalPort. A socket is bound once: after a bind,
-    // successful or failed, this does nothing until LocalPort is written
+    // Binds the socket to localPort. A socket is bound once: after a bind,
+    // successful or failed, this does nothing until localPort is written
     // again, so the owner's second call after loading its settings neither
     // fails nor reports a failure twice.
-    void BindLocal();
+    void bindLocal();
 
     // The error text for a socket error code: empty for a tolerated code
-    // (would block, interrupted); otherwise raises UDPSockError
+    // (would block, interrupted); otherwise raises UdpSocketError
     // "Unknown Error No. " + code.
-    QString CheckSocketError(int lastError);
+    QString checkSocketError(int lastError);
 
     [[nodiscard]] BindState bindState() const override { return bindState_; }
     [[nodiscard]] QString bindFailureReason() const override { return bindFailureReason_; }
@@ -85,11 +85,11 @@ class TNMUDP : public QObject, public UdpEndpoint {
     // defer a close until lookupWaitEnded().
     [[nodiscard]] bool isWaitingForLookup() const { return lookupWaits_ > 0; }
 
-    // The last status text passed on to OnStatus.
-    [[nodiscard]] QString LastStatus() const { return lastStatus_; }
+    // The last status text passed on to statusHandler.
+    [[nodiscard]] QString lastStatus() const { return lastStatus_; }
 
-    TNotifyEvent OnDataSend;
-    TOnStatus OnStatus;
+    SentHandler sentHandler;
+    StatusHandler statusHandler;
 
   signals:
     // A bind failed; bindState() and bindFailureReason() say why.
@@ -100,12 +100,12 @@ class TNMUDP : public QObject, public UdpEndpoint {
     void lookupWaitEnded();
 
   private:
-    void ReportStatus(int level, const QString& text);
+    void reportStatus(int level, const QString& text);
     void openSocket();
     void closeSocket();
-    void ReceivePending();
+    void receivePending();
     // The destination of a send, in host byte order.
-    [[nodiscard]] quint32 ResolveRemote();
+    [[nodiscard]] quint32 resolveRemote();
     // One lookup of the name, waited for in a nested event loop; the first
     // IPv4 address of the answer, or nothing.
     [[nodiscard]] std::optional<quint32> lookUp(const QString& name);

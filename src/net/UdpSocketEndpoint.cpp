@@ -1,6 +1,6 @@
-#include "net/TNMUDP.h"
+#include "net/UdpSocketEndpoint.h"
 
-#include "net/UDPSockError.h"
+#include "net/UdpSocketError.h"
 #include "text/Cp1251.h"
 #include "text/Exception.h"
 
@@ -77,76 +77,76 @@ QString dottedAddress(quint32 address) {
 }
 
 [[noreturn]] void raiseLookupCanceled() {
-    throw UDPSockError(u"Host Lookup Canceled"_s);
+    throw UdpSocketError(u"Host Lookup Canceled"_s);
 }
 
 }  // namespace
 
-TNMUDP::TNMUDP(QObject* owner) : QObject(owner) {
-    ReportStatus(kLevelStartup, u"Initializing Winsock"_s);
+UdpSocketEndpoint::UdpSocketEndpoint(QObject* owner) : QObject(owner) {
+    reportStatus(kLevelStartup, u"Initializing Winsock"_s);
     openSocket();
 }
 
-TNMUDP::~TNMUDP() {
+UdpSocketEndpoint::~UdpSocketEndpoint() {
     delete notifier_;
     notifier_ = nullptr;
     socket_.close();
 }
 
-void TNMUDP::SetRemoteHost(const QString& host) {
+void UdpSocketEndpoint::setRemoteHost(const QString& host) {
     remoteHost_ = host;
 }
 
-QString TNMUDP::RemoteHost() const {
+QString UdpSocketEndpoint::remoteHost() const {
     return remoteHost_;
 }
 
-void TNMUDP::SetRemotePort(int port) {
+void UdpSocketEndpoint::setRemotePort(int port) {
     remotePort_ = port;
 }
 
-int TNMUDP::RemotePort() const {
+int UdpSocketEndpoint::remotePort() const {
     return remotePort_;
 }
 
-void TNMUDP::SetLocalPort(int port) {
+void UdpSocketEndpoint::setLocalPort(int port) {
     closeSocket();
     bindState_ = BindState::NotBound;
     bindFailureReason_.clear();
     openSocket();
     localPort_ = port;
-    BindLocal();
+    bindLocal();
 }
 
-int TNMUDP::LocalPort() const {
+int UdpSocketEndpoint::localPort() const {
     return localPort_;
 }
 
-void TNMUDP::SetReportLevel(int level) {
+void UdpSocketEndpoint::setReportLevel(int level) {
     reportLevel_ = level;
 }
 
-int TNMUDP::ReportLevel() const {
+int UdpSocketEndpoint::reportLevel() const {
     return reportLevel_;
 }
 
-quint16 TNMUDP::boundPort() const {
+quint16 UdpSocketEndpoint::boundPort() const {
     return bindState_ == BindState::Bound ? socket_.localPort() : quint16{0};
 }
 
-void TNMUDP::openSocket() {
+void UdpSocketEndpoint::openSocket() {
     const int error = socket_.open();
     if (error != 0) {
-        CheckSocketError(error);
+        checkSocketError(error);
         return;  // tolerated: the endpoint goes on without a socket
     }
-    notifier_ = new ReadabilityNotifier(socket_.handle(), this, [this] { ReceivePending(); });
+    notifier_ = new ReadabilityNotifier(socket_.handle(), this, [this] { receivePending(); });
 }
 
-void TNMUDP::closeSocket() {
+void UdpSocketEndpoint::closeSocket() {
     if (notifier_ != nullptr) {
         // This may run inside the notifier's own activation (a receive
-        // handler that rewrites LocalPort), so the object goes later; once
+        // handler that rewrites localPort), so the object goes later; once
         // disabled it no longer watches the descriptor.
         notifier_->setEnabled(false);
         notifier_->deleteLater();
@@ -155,7 +155,7 @@ void TNMUDP::closeSocket() {
     socket_.close();
 }
 
-void TNMUDP::BindLocal() {
+void UdpSocketEndpoint::bindLocal() {
     // A socket is bound once: a second attempt on a bound socket could only
     // fail, and one after a failure would report the same failure again.
     if (!socket_.isOpen() || bindState_ != BindState::NotBound) {
@@ -171,18 +171,18 @@ void TNMUDP::BindLocal() {
     emit bindFailed();
 }
 
-void TNMUDP::ReportStatus(int level, const QString& text) {
+void UdpSocketEndpoint::reportStatus(int level, const QString& text) {
     if (level > reportLevel_) {
         return;
     }
     lastStatus_ = text;
-    if (OnStatus) {
-        OnStatus(this, lastStatus_);
+    if (statusHandler) {
+        statusHandler(this, lastStatus_);
     }
 }
 
-QString TNMUDP::CheckSocketError(int lastError) {
-    ReportStatus(kLevelErrorCheck, u"Checking Error In Error Manager"_s);
+QString UdpSocketEndpoint::checkSocketError(int lastError) {
+    reportStatus(kLevelErrorCheck, u"Checking Error In Error Manager"_s);
     if (NativeUdpSocket::isTolerated(lastError)) {
         return {};
     }
@@ -190,24 +190,24 @@ QString TNMUDP::CheckSocketError(int lastError) {
     if (lastError != 0) {
         text = u"Unknown Error No. "_s + QString::number(lastError);
     }
-    ReportStatus(kLevelErrorMessage, u"Looking Up Error Message"_s + text);
-    throw UDPSockError(text);
+    reportStatus(kLevelErrorMessage, u"Looking Up Error Message"_s + text);
+    throw UdpSocketError(text);
 }
 
-void TNMUDP::SendDatagram(std::span<const char> Buff, int count) {
+void UdpSocketEndpoint::sendDatagram(std::span<const char> buffer, int count) {
     // The send's own copy: the caller may refill its buffer while this send
-    // waits for a lookup, and OnBufferInvalid repairs the copy only.
-    std::vector<char> copy(Buff.begin(), Buff.end());
+    // waits for a lookup, and invalidBufferHandler repairs the copy only.
+    std::vector<char> copy(buffer.begin(), buffer.end());
 
     bool firstPass = true;
     while (count == 0) {
-        if (!firstPass || !OnBufferInvalid) {
+        if (!firstPass || !invalidBufferHandler) {
             raiseInvalidBuffer();
         }
         firstPass = false;
-        bool handled = false;
-        OnBufferInvalid(handled, std::span<char>(copy), count);
-        if (!handled) {
+        bool repaired = false;
+        invalidBufferHandler(repaired, std::span<char>(copy), count);
+        if (!repaired) {
             raiseInvalidBuffer();
         }
     }
@@ -216,20 +216,20 @@ void TNMUDP::SendDatagram(std::span<const char> Buff, int count) {
         raiseInvalidBuffer();
     }
 
-    const quint32 remote = ResolveRemote();
+    const quint32 remote = resolveRemote();
     if (remote == 0) {
-        throw UDPSockError(u"Null Remote Address"_s);
+        throw UdpSocketError(u"Null Remote Address"_s);
     }
-    ReportStatus(kLevelSending, u"Sending Data"_s);
+    reportStatus(kLevelSending, u"Sending Data"_s);
     // As with any datagram, a send the network drops goes unnoticed.
     (void)socket_.sendTo(std::span<const char>(copy).first(static_cast<size_t>(count)), remote,
                          low16(remotePort_));
-    if (OnDataSend) {
-        OnDataSend(this);
+    if (sentHandler) {
+        sentHandler(this);
     }
 }
 
-quint32 TNMUDP::ResolveRemote() {
+quint32 UdpSocketEndpoint::resolveRemote() {
     // The host text as a C string: it ends at its first NUL.
     QString name = remoteHost_;
     const qsizetype nul = name.indexOf(QChar(u'\0'));
@@ -255,17 +255,17 @@ quint32 TNMUDP::ResolveRemote() {
             raiseLookupCanceled();
         }
         offered = true;
-        bool handled = false;
-        if (OnInvalidHost) {
-            OnInvalidHost(handled);
+        bool retry = false;
+        if (invalidHostHandler) {
+            invalidHostHandler(retry);
         }
-        if (!handled) {
+        if (!retry) {
             raiseLookupCanceled();
         }
     }
 }
 
-std::optional<quint32> TNMUDP::lookUp(const QString& name) {
+std::optional<quint32> UdpSocketEndpoint::lookUp(const QString& name) {
     // An address literal (255.255.255.255 is the one that gets here) is its
     // own answer; asking for it would only start a reverse lookup of its
     // name, which can stall the send for seconds on a network without DNS.
@@ -296,7 +296,7 @@ std::optional<quint32> TNMUDP::lookUp(const QString& name) {
 
     ++lookupWaits_;
     struct WaitEnd {
-        TNMUDP* endpoint;
+        UdpSocketEndpoint* endpoint;
         ~WaitEnd() {
             if (--endpoint->lookupWaits_ == 0) {
                 QMetaObject::invokeMethod(
@@ -323,26 +323,26 @@ std::optional<quint32> TNMUDP::lookUp(const QString& name) {
     return answer.address;
 }
 
-void TNMUDP::ReceivePending() {
+void UdpSocketEndpoint::receivePending() {
     const NativeUdpSocket::Datagram datagram = socket_.receive(datagramArea_);
     if (datagram.size < 0 && NativeUdpSocket::isTolerated(datagram.error)) {
         return;  // nothing was waiting after all
     }
     receivedLength_ = datagram.size;
-    if (OnDataReceived) {
+    if (receiveHandler) {
         // A text of this call's own: a nested delivery must not change the
-        // FromIP of a handler that is still running.
+        // fromIP of a handler that is still running.
         const QString fromIP = dottedAddress(datagram.address);
-        OnDataReceived(this, receivedLength_, fromIP, datagram.port);
+        receiveHandler(this, receivedLength_, fromIP, datagram.port);
     }
 }
 
-void TNMUDP::ReadDatagram(std::span<char> Buff, int& count) {
+void UdpSocketEndpoint::readDatagram(std::span<char> buffer, int& count) {
     if (receivedLength_ <= 0) {
         count = receivedLength_;
         return;
     }
-    const size_t copied = std::min(static_cast<size_t>(receivedLength_), Buff.size());
-    std::copy_n(datagramArea_.begin(), copied, Buff.begin());
+    const size_t copied = std::min(static_cast<size_t>(receivedLength_), buffer.size());
+    std::copy_n(datagramArea_.begin(), copied, buffer.begin());
     count = static_cast<int>(copied);
 }

@@ -1,4 +1,4 @@
-#include "app/TAboutBox.h"
+#include "app/AboutBox.h"
 
 #include "app/Glyphs.h"
 
@@ -17,7 +17,7 @@ constexpr int kClientWidth = 298;
 constexpr int kClientHeight = 343;
 }  // namespace
 
-QStringList TAboutBox::guideLines() {
+QStringList AboutBox::guideLines() {
     return {
         u"Программа \"Зовница\" служит для"_s,
         u"разговора между пользователями"_s,
@@ -63,7 +63,7 @@ QStringList TAboutBox::guideLines() {
     };
 }
 
-TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
+AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
     setObjectName(u"AboutBox"_s);
     setWindowTitle(u"About"_s);
     QFont font(u"MS Sans Serif"_s, 8);
@@ -71,49 +71,49 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     setFont(font);
     setFixedSize(kClientWidth, kClientHeight);
 
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName(u"Panel1"_s);
-    Panel1->setFrameStyle(QFrame::Box | QFrame::Sunken);  // lowered outside, raised inside
-    Panel1->setGeometry(8, 8, 281, 305);
+    auto* panel = new QFrame(this);
+    panel->setObjectName(u"panel"_s);
+    panel->setFrameStyle(QFrame::Box | QFrame::Sunken);  // lowered outside, raised inside
+    panel->setGeometry(8, 8, 281, 305);
 
-    ProgramIcon = new QLabel(Panel1);
-    ProgramIcon->setObjectName(u"ProgramIcon"_s);
-    ProgramIcon->setPixmap(ProgramPicture(64));
-    ProgramIcon->setScaledContents(true);
-    ProgramIcon->setGeometry(8, 8, 49, 57);
+    auto* iconLabel = new QLabel(panel);
+    iconLabel->setObjectName(u"iconLabel"_s);
+    iconLabel->setPixmap(programPicture(64));
+    iconLabel->setScaledContents(true);
+    iconLabel->setGeometry(8, 8, 49, 57);
 
-    ProductName = new QLabel(u"\"Зовница\""_s, Panel1);
-    ProductName->setObjectName(u"ProductName"_s);
+    productName = new QLabel(u"\"Зовница\""_s, panel);
+    productName->setObjectName(u"productName"_s);
     QFont bold;
     bold.setBold(true);
-    ProductName->setFont(bold);
-    ProductName->setGeometry(72, 14, 200, 20);
+    productName->setFont(bold);
+    productName->setGeometry(72, 14, 200, 20);
 
-    Version = new QLabel(u"Версия  1.05  от  16.02.2000"_s, Panel1);
-    Version->setObjectName(u"Version"_s);
-    Version->setGeometry(72, 40, 200, 18);
+    version = new QLabel(u"Версия  1.05  от  16.02.2000"_s, panel);
+    version->setObjectName(u"version"_s);
+    version->setGeometry(72, 40, 200, 18);
 
-    Memo1 = new QTextEdit(Panel1);
-    Memo1->setObjectName(u"Memo1"_s);
-    Memo1->setGeometry(8, 104, 265, 193);
-    Memo1->setReadOnly(true);
-    Memo1->setAcceptRichText(false);
-    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo1->setPlainText(guideLines().join(u'\n'));
-    QTextCursor all(Memo1->document());
+    guide = new QTextEdit(panel);
+    guide->setObjectName(u"guide"_s);
+    guide->setGeometry(8, 104, 265, 193);
+    guide->setReadOnly(true);
+    guide->setAcceptRichText(false);
+    guide->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    guide->setPlainText(guideLines().join(u'\n'));
+    QTextCursor all(guide->document());
     all.select(QTextCursor::Document);
     QTextBlockFormat centred;
     centred.setAlignment(Qt::AlignHCenter);
     all.mergeBlockFormat(centred);
 
-    OKButton = new QPushButton(u"OK"_s, this);
-    OKButton->setObjectName(u"OKButton"_s);
-    OKButton->setDefault(true);
-    OKButton->setGeometry((kClientWidth - 75) / 2, 315, 75, 25);
-    connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+    okButton = new QPushButton(u"OK"_s, this);
+    okButton->setObjectName(u"okButton"_s);
+    okButton->setDefault(true);
+    okButton->setGeometry((kClientWidth - 75) / 2, 315, 75, 25);
+    connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-void TAboutBox::showEvent(QShowEvent* event) {
+void AboutBox::showEvent(QShowEvent* event) {
     if (QScreen* screen = this->screen()) {
         move(screen->availableGeometry().center() - rect().center());
     }

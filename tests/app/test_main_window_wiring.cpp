@@ -5,8 +5,8 @@
 #include "ModalWatch.h"
 #include "app/AttentionAlerts.h"
 #include "app/ConversationLog.h"
-#include "app/TDlgCorr1.h"
-#include "app/TForm1.h"
+#include "app/CorrespondentDialog.h"
+#include "app/MainWindow.h"
 #include "core/ConferenceTexts.h"
 #include "core/FileBytes.h"
 #include "support/FakeEndpoint.h"
@@ -48,7 +48,7 @@ const QString kExit = u"~#&!^~:IAMEXIT:"_s;
 struct Peer {
     QTemporaryDir dir;
     QString address;
-    std::unique_ptr<TForm1> form;
+    std::unique_ptr<MainWindow> form;
     bool active = true;
     int beeps = 0;
     int popUps = 0;
@@ -61,16 +61,16 @@ struct Peer {
         if (!listCorr.isEmpty()) {
             writeBytes(dir.filePath(u"ListCorr.dat"_s), listCorr);
         }
-        form = std::make_unique<TForm1>(dir.path() + u'/',
-                                        std::make_unique<FakeEndpoint>(network, address));
+        form = std::make_unique<MainWindow>(dir.path() + u'/',
+                                            std::make_unique<FakeEndpoint>(network, address));
         form->alerts().setActivityHook([this] { return active; });
         form->alerts().setBeepHook([this] { ++beeps; });
         form->alerts().setPopUpHook([this] { ++popUps; });
     }
-    TForm1* operator->() const { return form.get(); }
+    MainWindow* operator->() const { return form.get(); }
     [[nodiscard]] QString path(const QString& name) const { return dir.filePath(name); }
 
-    // Shows the window and makes it the active one, so Enter reaches N4.
+    // Shows the window and makes it the active one, so Enter reaches sendAction.
     [[nodiscard]] bool showActive() const {
         form->show();
         QApplication::setActiveWindow(form.get());
@@ -154,7 +154,7 @@ class BoxLog {
             during(box);
         }
         handling_.remove(box);
-        AnswerBox(box, Answer::Ok);
+        answerBox(box, Answer::Ok);
     }
 
     std::function<void(QMessageBox*)> during_;
@@ -166,10 +166,10 @@ class BoxLog {
 // An endpoint whose port was taken by another program; it sends nothing.
 class PortTakenEndpoint : public UdpEndpoint {
   public:
-    void SetRemoteHost(const QString& /*host*/) override {}
-    [[nodiscard]] QString RemoteHost() const override { return {}; }
-    void SendDatagram(std::span<const char> /*Buff*/, int /*count*/) override {}
-    void ReadDatagram(std::span<char> /*Buff*/, int& count) override { count = 0; }
+    void setRemoteHost(const QString& /*host*/) override {}
+    [[nodiscard]] QString remoteHost() const override { return {}; }
+    void sendDatagram(std::span<const char> /*buffer*/, int /*count*/) override {}
+    void readDatagram(std::span<char> /*buffer*/, int& count) override { count = 0; }
     [[nodiscard]] BindState bindState() const override { return BindState::PortTaken; }
     [[nodiscard]] QString bindFailureReason() const override { return u"in use"_s; }
 };
@@ -186,7 +186,7 @@ struct ThreePeers {
     // Every window's first tick, then every datagram delivered.
     void firstTicks() {
         for (Peer* peer : {&ivan, &petr, &anna}) {
-            peer->form->Timer1Timer();
+            peer->form->tick();
         }
         network.flush();
         network.clearLog();
@@ -195,7 +195,7 @@ struct ThreePeers {
 
 }  // namespace
 
-class FormWiringTest : public QObject {
+class MainWindowWiringTest : public QObject {
     Q_OBJECT
   private slots:
     void dataFilesLoadAndSave();
@@ -209,7 +209,7 @@ class FormWiringTest : public QObject {
     void alertsFollowReceivedDatagrams();
 };
 
-void FormWiringTest::dataFilesLoadAndSave() {
+void MainWindowWiringTest::dataFilesLoadAndSave() {
     FakeNetwork network;
     const QString ini =
         u"[ANY]\r\nMyName=\"  иван \"\r\nYesBeep_Mess=0\r\nTextPopUp_Corr=ПЁТР\r\n"_s;
@@ -217,26 +217,26 @@ void FormWiringTest::dataFilesLoadAndSave() {
                             u"без адреса"_s};
     Peer peer(network, u"10.0.2.1"_s, ini, Cp1251::encode(lines.join(u'\n')));
 
-    QCOMPARE(peer->EditSelfName->text(), u"ИВАН"_s);
+    QCOMPARE(peer->selfNameEdit->text(), u"ИВАН"_s);
     QCOMPARE(peer->selfName(), u"ИВАН"_s);
-    QVERIFY(!peer->CheckBox3->isChecked());
-    QVERIFY(!peer->Edit3->isEnabled());
-    QVERIFY(peer->CheckBox1->isChecked() && peer->Edit1->isEnabled());
-    QCOMPARE(peer->Edit2->text(), u"ПЁТР"_s);
+    QVERIFY(!peer->messageBeepBox->isChecked());
+    QVERIFY(!peer->messageBeepFilter->isEnabled());
+    QVERIFY(peer->messagePopUpBox->isChecked() && peer->messagePopUpFilter->isEnabled());
+    QCOMPARE(peer->correspondentPopUpFilter->text(), u"ПЁТР"_s);
     QCOMPARE(peer->directory().lines(), lines);
 
     // A line added through the directory menu is saved and gets an exit notice.
-    peer->attachDialogs(new TDlgCorr1(peer.form.get()), nullptr);
-    ModalWatch<TDlgCorr1> dialog([](TDlgCorr1* dlg) {
-        dlg->Edit1->setText(u"елена"_s);
-        dlg->Edit2->setText(u"10.0.2.4"_s);
-        QTest::mouseClick(dlg->OKButton, Qt::LeftButton);
+    peer->attachDialogs(new CorrespondentDialog(peer.form.get()), nullptr);
+    ModalWatch<CorrespondentDialog> dialog([](CorrespondentDialog* dlg) {
+        dlg->nameEdit->setText(u"елена"_s);
+        dlg->addressEdit->setText(u"10.0.2.4"_s);
+        QTest::mouseClick(dlg->okButton, Qt::LeftButton);
     });
-    peer->N1->trigger();
+    peer->addEntryAction->trigger();
     QVERIFY(dialog.ran());
 
     // The field's text as typed; the files and the notices get it normalised.
-    peer->EditSelfName->setText(u"  иван "_s);
+    peer->selfNameEdit->setText(u"  иван "_s);
     network.clearLog();
     QVERIFY(peer->close());
 
@@ -253,7 +253,7 @@ void FormWiringTest::dataFilesLoadAndSave() {
                           u"10.0.2.4 "_s + kExit + u"ИВАН"_s}));
 }
 
-void FormWiringTest::partlyReadDirectoryIsKeptAfterExitNotices() {
+void MainWindowWiringTest::partlyReadDirectoryIsKeptAfterExitNotices() {
     FakeNetwork network;
     const QByteArray bytes = Cp1251::encode(u"ИВАН _|_ 10.0.2.5\r\n"_s) + QByteArray("\0", 1) +
                              Cp1251::encode(u"ПЁТР _|_ 10.0.2.6\r\n"_s);
@@ -278,15 +278,15 @@ void FormWiringTest::partlyReadDirectoryIsKeptAfterExitNotices() {
     QVERIFY(Cp1251::decode(readBytes(peer.path(u"Vesmar.ini"_s))).contains(u"YesBeep_Corr=1"_s));
 }
 
-void FormWiringTest::startupNotices() {
+void MainWindowWiringTest::startupNotices() {
     // A directory file that cannot be opened, and a port that is taken.
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir(u"ListCorr.dat"_s));
-    TForm1 form(dir.path() + u'/', std::make_unique<PortTakenEndpoint>());
-    form.Timer1->stop();
+    MainWindow form(dir.path() + u'/', std::make_unique<PortTakenEndpoint>());
+    form.tickTimer->stop();
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    QVERIFY(form.LabelReceiveOff->isVisible());
+    QVERIFY(form.receiveOffLabel->isVisible());
 
     BoxLog boxes;
     form.showStartupNotices();
@@ -299,9 +299,9 @@ void FormWiringTest::startupNotices() {
     QCOMPARE(boxes.boxes()[1].icon, QMessageBox::NoIcon);
 }
 
-void FormWiringTest::conversationBetweenWindows() {
+void MainWindowWiringTest::conversationBetweenWindows() {
     ThreePeers peers;
-    TForm1* ivan = peers.ivan.form.get();
+    MainWindow* ivan = peers.ivan.form.get();
     peers.firstTicks();
     const QStringList roster{u"АННА _|_ 10.0.1.3"_s, u"ИВАН _|_ 10.0.1.1"_s,
                              u"ПЕТР _|_ 10.0.1.2"_s};
@@ -311,44 +311,44 @@ void FormWiringTest::conversationBetweenWindows() {
 
     // To all: typed with blanks around it, sent cut, in roster order.
     QVERIFY(peers.ivan.showActive());
-    ivan->EditMessage->setFocus();
-    typeText(ivan->EditMessage, u"  привет  "_s);
-    QTest::keyClick(ivan->EditMessage, Qt::Key_Return);
-    QCOMPARE(ivan->EditMessage->text(), QString());
+    ivan->messageEdit->setFocus();
+    typeText(ivan->messageEdit, u"  привет  "_s);
+    QTest::keyClick(ivan->messageEdit, Qt::Key_Return);
+    QCOMPARE(ivan->messageEdit->text(), QString());
     QCOMPARE(sentFrom(peers.network, peers.ivan.address),
              (QStringList{u"10.0.1.3 ИВАН: привет"_s, u"10.0.1.1 ИВАН: привет"_s,
                           u"10.0.1.2 ИВАН: привет"_s}));
     peers.network.flush();
     for (Peer* peer : {&peers.ivan, &peers.petr, &peers.anna}) {
-        QCOMPARE(peer->form->Memo1->text(), u"ИВАН: привет\r\n"_s);
+        QCOMPARE(peer->form->logView->text(), u"ИВАН: привет\r\n"_s);
     }
 
     // To the selected member only.
     peers.network.clearLog();
-    QTest::mouseClick(ivan->RadioGroup1Items[1], Qt::LeftButton);
-    const QRect petrLine = ivan->ListBox2->visualRect(ivan->roster().model()->index(2, 0));
-    QTest::mouseClick(ivan->ListBox2->viewport(), Qt::LeftButton, {}, petrLine.center());
-    QCOMPARE(QApplication::focusWidget(), ivan->EditMessage);
-    typeText(ivan->EditMessage, u"тайна"_s);
-    QTest::keyClick(ivan->EditMessage, Qt::Key_Return);
+    QTest::mouseClick(ivan->toSelectedButton, Qt::LeftButton);
+    const QRect petrLine = ivan->rosterView->visualRect(ivan->roster().model()->index(2, 0));
+    QTest::mouseClick(ivan->rosterView->viewport(), Qt::LeftButton, {}, petrLine.center());
+    QCOMPARE(QApplication::focusWidget(), ivan->messageEdit);
+    typeText(ivan->messageEdit, u"тайна"_s);
+    QTest::keyClick(ivan->messageEdit, Qt::Key_Return);
     QCOMPARE(sentFrom(peers.network, peers.ivan.address), QStringList{u"10.0.1.2 *>ИВАН: тайна"_s});
     peers.network.flush();
-    QCOMPARE(peers.petr->Memo1->text(), u"ИВАН: привет\r\n*>ИВАН: тайна\r\n"_s);
-    QCOMPARE(peers.anna->Memo1->text(), u"ИВАН: привет\r\n"_s);
-    QCOMPARE(ivan->Memo1->text(), u"ИВАН: привет\r\n"_s);
+    QCOMPARE(peers.petr->logView->text(), u"ИВАН: привет\r\n*>ИВАН: тайна\r\n"_s);
+    QCOMPARE(peers.anna->logView->text(), u"ИВАН: привет\r\n"_s);
+    QCOMPARE(ivan->logView->text(), u"ИВАН: привет\r\n"_s);
 
     // A message of blanks: one beep, nothing sent, the field cleared.
     peers.network.clearLog();
-    typeText(ivan->EditMessage, u"   "_s);
-    QTest::keyClick(ivan->EditMessage, Qt::Key_Return);
+    typeText(ivan->messageEdit, u"   "_s);
+    QTest::keyClick(ivan->messageEdit, Qt::Key_Return);
     QCOMPARE(peers.ivan.beeps, 1);
-    QCOMPARE(ivan->EditMessage->text(), QString());
+    QCOMPARE(ivan->messageEdit->text(), QString());
     QCOMPARE(peers.network.log().size(), 0);
 }
 
 enum class Command { Enter, Register, LinkCheck };
 
-void FormWiringTest::refusedCommandsShowPlainBox_data() {
+void MainWindowWiringTest::refusedCommandsShowPlainBox_data() {
     QTest::addColumn<QString>("selfName");
     QTest::addColumn<QString>("message");
     QTest::addColumn<Command>("command");
@@ -365,7 +365,7 @@ void FormWiringTest::refusedCommandsShowPlainBox_data() {
         << ConferenceTexts::incorrectCorrespondent();
 }
 
-void FormWiringTest::refusedCommandsShowPlainBox() {
+void MainWindowWiringTest::refusedCommandsShowPlainBox() {
     QFETCH(QString, selfName);
     QFETCH(QString, message);
     QFETCH(Command, command);
@@ -373,39 +373,39 @@ void FormWiringTest::refusedCommandsShowPlainBox() {
     FakeNetwork network;
     Peer peer(network, u"10.0.4.1"_s, iniWithName(u"ИВАН"_s),
               Cp1251::encode(u"ИВАН _|_ 10.0.4.1\r\nПЁТР _|_ \r\n"_s));
-    peer->Timer1Timer();
+    peer->tick();
     network.flush();
     QCOMPARE(peer->roster().count(), 1);
     QVERIFY(peer.showActive());
-    peer->EditSelfName->setText(selfName);
-    peer->EditMessage->setText(message);
+    peer->selfNameEdit->setText(selfName);
+    peer->messageEdit->setText(message);
     network.clearLog();
 
     BoxLog boxes;
     switch (command) {
         case Command::Enter:
-            QTest::keyClick(peer->EditMessage, Qt::Key_Return);
+            QTest::keyClick(peer->messageEdit, Qt::Key_Return);
             break;
         case Command::Register:
-            QTest::mouseClick(peer->SpeedButton2, Qt::LeftButton);
+            QTest::mouseClick(peer->registerButton, Qt::LeftButton);
             break;
         case Command::LinkCheck:
             peer->directory().setSelectedIndex(1);
-            peer->N6->trigger();
+            peer->checkLinkAction->trigger();
             break;
     }
     QCOMPARE(boxes.texts(), QStringList{expected});
     QCOMPARE(boxes.boxes().first().icon, QMessageBox::NoIcon);
-    QCOMPARE(peer->EditMessage->text(), message);
+    QCOMPARE(peer->messageEdit->text(), message);
     QCOMPARE(network.log().size(), 0);
 }
 
-void FormWiringTest::linkCheckKeepsDispatchingUnderOneBox() {
+void MainWindowWiringTest::linkCheckKeepsDispatchingUnderOneBox() {
     ThreePeers peers;
-    TForm1* ivan = peers.ivan.form.get();
+    MainWindow* ivan = peers.ivan.form.get();
     peers.firstTicks();
     ivan->directory().setSelectedIndex(1);
-    ivan->N6Click();
+    ivan->checkLink();
     QCOMPARE(sentFrom(peers.network, peers.ivan.address),
              QStringList{u"10.0.1.2 ~#&!^~:AUTODETECT1"_s});
 
@@ -429,7 +429,7 @@ void FormWiringTest::linkCheckKeepsDispatchingUnderOneBox() {
         peers.network.flush();
         linesWhileOpen.append(ivan->directory().lines().join(u'|'));
         textWhileOpen = box->text();
-        logWhileOpen = ivan->Memo1->text();
+        logWhileOpen = ivan->logView->text();
         boxesWhileOpen = openMessageBoxes();
     });
     peers.network.flush();
@@ -450,13 +450,13 @@ void FormWiringTest::linkCheckKeepsDispatchingUnderOneBox() {
     QCOMPARE(openMessageBoxes(), 0);
 }
 
-void FormWiringTest::unresolvableNameDoesNotStopPresence() {
+void MainWindowWiringTest::unresolvableNameDoesNotStopPresence() {
     FakeNetwork network;
     const QByteArray directory =
         Cp1251::encode(u"ИВАН _|_ 10.0.6.1\r\nГОСТЬ _|_ nosuchhost\r\nПЕТР _|_ 10.0.6.2\r\n"_s);
     Peer ivan(network, u"10.0.6.1"_s, iniWithName(u"ИВАН"_s), directory);
     Peer petr(network, u"10.0.6.2"_s, iniWithName(u"ПЕТР"_s));
-    petr->Timer1->stop();
+    petr->tickTimer->stop();
     const QString failure =
         ConferenceTexts::sendFailures({{u"nosuchhost"_s, u"Host Lookup Canceled"_s}});
 
@@ -465,7 +465,7 @@ void FormWiringTest::unresolvableNameDoesNotStopPresence() {
     auto registration = std::make_unique<BoxLog>();
     QString error;
     try {
-        ivan->Timer1Timer();
+        ivan->tick();
     } catch (const Exception& e) {
         error = e.message();
     }
@@ -473,8 +473,8 @@ void FormWiringTest::unresolvableNameDoesNotStopPresence() {
     QCOMPARE(registration->texts(), QStringList{ConferenceTexts::invalidHost()});
     QCOMPARE(registration->boxes().first().icon, QMessageBox::NoIcon);
     QVERIFY(!ivan->firstTick());
-    QVERIFY(ivan->Timer1->isActive());
-    QCOMPARE(ivan->Timer1->interval(), 1000);
+    QVERIFY(ivan->tickTimer->isActive());
+    QCOMPARE(ivan->tickTimer->interval(), 1000);
     network.flush();
     QVERIFY(petr->roster().indexOf(u"ИВАН _|_ 10.0.6.1"_s) >= 0);
     registration.reset();
@@ -491,23 +491,23 @@ void FormWiringTest::unresolvableNameDoesNotStopPresence() {
     QCOMPARE(petr->roster().count(), 0);
 }
 
-void FormWiringTest::alertsFollowReceivedDatagrams() {
+void MainWindowWiringTest::alertsFollowReceivedDatagrams() {
     FakeNetwork network;
     Peer peer(network, u"10.0.7.1"_s, {});
-    peer->Timer1->stop();
+    peer->tickTimer->stop();
     peer.active = false;
-    peer->Edit4->setText(u"петр"_s);  // the new-correspondent beep: for ПЕТР only
-    peer->TN1->setCurrentIndex(1);
+    peer->correspondentBeepFilter->setText(u"петр"_s);  // the new-correspondent beep: for ПЕТР only
+    peer->pages->setCurrentIndex(1);
     const auto receive = [&](const QString& from, const QString& text) {
         network.inject(from, peer.address, Cp1251::encode(text));
         network.flush();
     };
 
     receive(u"10.0.7.2"_s, u"ПЕТР: привет"_s);
-    QCOMPARE(peer->Memo1->text(), u"ПЕТР: привет\r\n"_s);
+    QCOMPARE(peer->logView->text(), u"ПЕТР: привет\r\n"_s);
     QCOMPARE(peer.beeps, 1);
     QCOMPARE(peer.popUps, 1);
-    QCOMPARE(peer->TN1->currentIndex(), 0);
+    QCOMPARE(peer->pages->currentIndex(), 0);
 
     // The new-correspondent rules see the name as received, not the entry.
     receive(u"10.0.7.2"_s, u"~#&!^~:MYNAMEIS2:петр"_s);
@@ -519,5 +519,5 @@ void FormWiringTest::alertsFollowReceivedDatagrams() {
     QCOMPARE(peer.popUps, 3);
 }
 
-QTEST_MAIN(FormWiringTest)
-#include "test_form_wiring.moc"
+QTEST_MAIN(MainWindowWiringTest)
+#include "test_main_window_wiring.moc"

@@ -1,0 +1,92 @@
+#pragma once
+
+class ConversationLog;
+class QAction;
+class QButtonGroup;
+class QCheckBox;
+class QFileDialog;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QTimer;
+class QToolButton;
+class QWidget;
+
+// The widgets of the main window that its code works with. setupUi builds
+// the whole tree on the window with every caption, hint and size; frames,
+// group boxes and labels that only arrange the rest stay inside setupUi. The
+// window owns every widget. Each widget's objectName is its field name (or,
+// for the arranging ones, a name for its role).
+struct MainWindowUi {
+    // Status line.
+    QLabel* clockLabel = nullptr;
+    QToolButton* aboutButton = nullptr;
+    QLabel* receiveOffLabel = nullptr;  // shown while the port could not be bound
+
+    // The two pages: 0 the conference, 1 the settings.
+    QTabWidget* pages = nullptr;
+
+    // Page 0 "Зовница".
+    QToolButton* registerButton = nullptr;
+    QListView* rosterView = nullptr;
+    QLineEdit* selfNameEdit = nullptr;
+    QFrame* sendPanel = nullptr;  // the message line and its button; opens windowMenu
+    QPushButton* sendButton = nullptr;
+    QLineEdit* messageEdit = nullptr;
+    QButtonGroup* recipientChoice = nullptr;   // ids 0 "Всем" and 1 "Выборочно"
+    QRadioButton* toEveryoneButton = nullptr;  // "Всем"
+    QRadioButton* toSelectedButton = nullptr;  // "Выборочно"
+    ConversationLog* logView = nullptr;
+
+    // Page 1 "Настройка": the four alert rules, each a switch and a filter.
+    QCheckBox* messagePopUpBox = nullptr;
+    QLineEdit* messagePopUpFilter = nullptr;
+    QCheckBox* correspondentPopUpBox = nullptr;
+    QLineEdit* correspondentPopUpFilter = nullptr;
+    QCheckBox* messageBeepBox = nullptr;
+    QLineEdit* messageBeepFilter = nullptr;
+    QCheckBox* correspondentBeepBox = nullptr;
+    QLineEdit* correspondentBeepFilter = nullptr;
+    QCheckBox* minimizeOnStartBox = nullptr;  // in a hidden group; only kept in the settings
+    QListView* directoryView = nullptr;
+
+    // First the start-up tick, then the clock's tick.
+    QTimer* tickTimer = nullptr;
+
+    // The window's own menu (also the send panel's): send, shortcut Enter.
+    QMenu* windowMenu = nullptr;
+    QAction* sendAction = nullptr;
+
+    // The directory view's menu.
+    QMenu* directoryMenu = nullptr;
+    QAction* editEntryAction = nullptr;
+    QAction* addEntryAction = nullptr;
+    QAction* insertEntryAction = nullptr;
+    QAction* deleteEntryAction = nullptr;
+    QAction* deleteAllAction = nullptr;
+    QAction* checkLinkAction = nullptr;
+    QAction* shareDirectoryAction = nullptr;
+    QAction* shareEntryAction = nullptr;
+
+    // The log view's menu.
+    QMenu* logMenu = nullptr;
+    QMenu* copyToMenu = nullptr;  // submenu "Скопировать в"
+    QAction* copyToClipboardAction = nullptr;
+    QAction* saveLogAction = nullptr;
+    QAction* clearLogAction = nullptr;
+
+    QFileDialog* saveLogDialog = nullptr;
+
+    void setupUi(QWidget* window);
+
+  private:
+    [[nodiscard]] QWidget* setupStatusLine(QWidget* window);
+    void setupChatPage(QWidget* page);
+    void setupSettingsPage(QWidget* page);
+    void setupMenus(QWidget* window);
+};
