@@ -89,18 +89,26 @@ int runVesmar(int& argc, char** argv) {
         app.reportError(std::current_exception());
         return EXIT_FAILURE;
     }
-    MainWindow form(programDirectory, std::move(endpoint));
-    auto* dlgCorr = new CorrespondentDialog(&form);
-    auto* aboutBox = new AboutBox(&form);
-    form.attachDialogs(dlgCorr, aboutBox);
+    const std::unique_ptr<MainWindow> window =
+        createMainWindow(programDirectory, std::move(endpoint));
 
-    OrderlyShutdown shutdown(&form);
+    OrderlyShutdown shutdown(window.get());
     if (terminationSignals) {
         QObject::connect(terminationSignals.get(), &TerminationSignals::requested, &shutdown,
                          &OrderlyShutdown::start);
     }
 
-    form.show();
-    QTimer::singleShot(0, &form, &MainWindow::showStartupNotices);
+    window->show();
+    QTimer::singleShot(0, window.get(), &MainWindow::showStartupNotices);
     return app.exec();
+}
+
+std::unique_ptr<MainWindow> createMainWindow(const QString& programDirectory,
+                                             std::unique_ptr<UdpEndpoint> endpoint) {
+    auto window = std::make_unique<MainWindow>(programDirectory, std::move(endpoint));
+    // Children of the window: hidden until used, destroyed with it.
+    auto* correspondentDialog = new CorrespondentDialog(window.get());
+    auto* aboutBox = new AboutBox(window.get());
+    window->attachDialogs(correspondentDialog, aboutBox);
+    return window;
 }

@@ -3,10 +3,12 @@
 // the test. Windows talk over the in-process fake network; no real port.
 
 #include "ModalWatch.h"
+#include "app/AboutBox.h"
 #include "app/AttentionAlerts.h"
 #include "app/ConversationLog.h"
 #include "app/CorrespondentDialog.h"
 #include "app/MainWindow.h"
+#include "app/Startup.h"
 #include "core/ConferenceTexts.h"
 #include "core/FileBytes.h"
 #include "support/FakeEndpoint.h"
@@ -16,7 +18,9 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -207,6 +211,8 @@ class MainWindowWiringTest : public QObject {
     void linkCheckKeepsDispatchingUnderOneBox();
     void unresolvableNameDoesNotStopPresence();
     void alertsFollowReceivedDatagrams();
+    void everyMenuCommandRunsFromItsAction();
+    void startUpAttachesTheDialogs();
 };
 
 void MainWindowWiringTest::dataFilesLoadAndSave() {
@@ -517,6 +523,129 @@ void MainWindowWiringTest::alertsFollowReceivedDatagrams() {
     receive(u"10.0.7.3"_s, u"~#&!^~:MYNAMEIS3:АННА"_s);
     QCOMPARE(peer.beeps, 2);
     QCOMPARE(peer.popUps, 3);
+}
+
+void MainWindowWiringTest::everyMenuCommandRunsFromItsAction() {
+    FakeNetwork network;
+    Peer ivan(network, u"10.0.9.1"_s, iniWithName(u"ИВАН"_s),
+              Cp1251::encode(u"ИВАН _|_ 10.0.9.1\r\nПЕТР _|_ 10.0.9.2\r\nАННА _|_ 10.0.9.3\r\n"_s));
+    ivan->tickTimer->stop();
+    ivan->attachDialogs(new CorrespondentDialog(ivan.form.get()), nullptr);
+    ivan->tick();
+    network.flush();
+    QCOMPARE(ivan->roster().lines(), QStringList{u"ИВАН _|_ 10.0.9.1"_s});
+
+    // Triggers an action and answers whatever modal window it opens, so a
+    // command wired to the wrong action fails the checks instead of waiting
+    // for a person: the correspondent dialog gets the entry, a question box
+    // OK, the save dialog the file name. Gives what was sent and what each
+    // window showed.
+    struct Outcome {
+        QStringList sent;
+        QStringList shown;
+    };
+    const QString savedLog = ivan.path(u"saved.TXT"_s);
+    const auto run = [&](QAction* action, const QString& name = {}, const QString& address = {}) {
+        Outcome outcome;
+        QTimer answerer;
+        QObject::connect(&answerer, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal == nullptr || !modal->isVisible()) {
+                return;
+            }
+            if (auto* dialog = qobject_cast<CorrespondentDialog*>(modal)) {
+                outcome.shown.append(dialog->nameEdit->text() + u'|' + dialog->addressEdit->text());
+                dialog->nameEdit->setText(name);
+                dialog->addressEdit->setText(address);
+                dialog->okButton->click();
+            } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                outcome.shown.append(box->text());
+                answerBox(box, Answer::Ok);
+            } else if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+                outcome.shown.append(u"save"_s);
+                auto* edit = files->findChild<QLineEdit*>(u"fileNameEdit"_s);
+                edit->setText(savedLog);
+                QTest::keyClick(edit, Qt::Key_Return);
+            } else {
+                modal->close();
+            }
+        });
+        answerer.start(5);
+        network.clearLog();
+        action->trigger();
+        outcome.sent = sentFrom(network, ivan.address);
+        network.flush();
+        return outcome;
+    };
+
+    // The window's menu.
+    ivan->messageEdit->setText(u"привет"_s);
+    QCOMPARE(run(ivan->sendAction).sent, QStringList{u"10.0.9.1 ИВАН: привет"_s});
+    QCOMPARE(ivan->logView->text(), u"ИВАН: привет\r\n"_s);
+
+    // The directory's menu: the commands that send.
+    ivan->directory().setSelectedIndex(1);
+    QCOMPARE(run(ivan->checkLinkAction).sent, QStringList{u"10.0.9.2 ~#&!^~:AUTODETECT1"_s});
+    ivan->directory().setSelectedIndex(2);
+    const QString share = u"10.0.9.1 ~#&!^~:NEWADDR:ИВАН~_^B"_s;
+    QCOMPARE(run(ivan->shareEntryAction).sent, QStringList{share + u"АННА _|_ 10.0.9.3"_s});
+    QCOMPARE(run(ivan->shareDirectoryAction).sent,
+             (QStringList{share + u"ИВАН _|_ 10.0.9.1"_s, share + u"ПЕТР _|_ 10.0.9.2"_s,
+                          share + u"АННА _|_ 10.0.9.3"_s}));
+
+    // The directory's menu: the commands that edit.
+    ivan->directory().setSelectedIndex(1);
+    QCOMPARE(run(ivan->editEntryAction, u"петя"_s, u"10.0.9.2"_s).shown,
+             QStringList{u"ПЕТР|10.0.9.2"_s});
+    ivan->directory().setSelectedIndex(1);
+    QCOMPARE(run(ivan->insertEntryAction, u"вера"_s, u"10.0.9.4"_s).shown, QStringList{u"|"_s});
+    QCOMPARE(run(ivan->addEntryAction, u"елена"_s, u"10.0.9.5"_s).shown, QStringList{u"|"_s});
+    QCOMPARE(ivan->directory().lines(),
+             (QStringList{u"ИВАН _|_ 10.0.9.1"_s, u"ВЕРА _|_ 10.0.9.4"_s, u"ПЕТЯ _|_ 10.0.9.2"_s,
+                          u"АННА _|_ 10.0.9.3"_s, u"ЕЛЕНА _|_ 10.0.9.5"_s}));
+    ivan->directory().setSelectedIndex(0);
+    QCOMPARE(run(ivan->deleteEntryAction).shown,
+             QStringList{u"Вы желаете удалить эту строку из списка ?"_s});
+    QCOMPARE(ivan->directory().count(), 4);
+    QCOMPARE(run(ivan->deleteAllAction).shown, QStringList{u"Вы желаете очистить ВЕСЬ список ?"_s});
+    QCOMPARE(ivan->directory().count(), 0);
+
+    // The log's menu.
+    QGuiApplication::clipboard()->clear();
+    QCOMPARE(run(ivan->copyToClipboardAction).shown, QStringList());
+    QCOMPARE(QGuiApplication::clipboard()->text(), u"ИВАН: привет\r\n"_s);
+    QCOMPARE(run(ivan->saveLogAction).shown, QStringList{u"save"_s});
+    QCOMPARE(readBytes(savedLog), Cp1251::encode(u"ИВАН: привет\r\n"_s));
+    QCOMPARE(run(ivan->clearLogAction).shown,
+             QStringList{u"Вы желаете удалить все содержание Вашей \"беседы\" ?"_s});
+    QVERIFY(ivan->logView->isEmpty());
+}
+
+void MainWindowWiringTest::startUpAttachesTheDialogs() {
+    QTemporaryDir dir;
+    FakeNetwork network;
+    const std::unique_ptr<MainWindow> window =
+        createMainWindow(dir.path() + u'/', std::make_unique<FakeEndpoint>(network, u"10.0.9.9"_s));
+    window->tickTimer->stop();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+
+    ModalWatch<AboutBox> about([](AboutBox* box) { box->accept(); });
+    QTest::mouseClick(window->aboutButton, Qt::LeftButton);
+    QVERIFY(about.ran());
+
+    ModalWatch<CorrespondentDialog> dialog([](CorrespondentDialog* shown) {
+        shown->nameEdit->setText(u"анна"_s);
+        shown->addressEdit->setText(u"10.0.9.3"_s);
+        QTest::mouseClick(shown->okButton, Qt::LeftButton);
+    });
+    window->addEntryAction->trigger();
+    QVERIFY(dialog.ran());
+    QCOMPARE(window->directory().lines(), QStringList{u"АННА _|_ 10.0.9.3"_s});
+
+    // Both dialogs belong to the window and go with it.
+    QCOMPARE(window->correspondentDialog()->parent(), window.get());
+    QCOMPARE(window->aboutBox()->parent(), window.get());
 }
 
 QTEST_MAIN(MainWindowWiringTest)
