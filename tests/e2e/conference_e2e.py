@@ -319,13 +319,20 @@ class Scenario:
         self.ok("the other copies end normally on SIGTERM")
 
     def close(self) -> None:
+        # SIGTERM first: a killed Xvfb leaves its lock file and socket behind,
+        # and free_display() would then never hand out that number again.
         for process in self.children:
             if process.poll() is None:
-                process.kill()
+                process.terminate()
+        for process in self.children:
             try:
                 process.wait(timeout=10)
             except subprocess.TimeoutExpired:
-                pass
+                process.kill()
+                try:
+                    process.wait(timeout=10)
+                except subprocess.TimeoutExpired:
+                    pass
         self.net.close()
 
 
