@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     qt6-gtk-platformtheme fonts-dejavu-core
     libcap2-bin iproute2 python3
-    xvfb xauth xdotool x11-utils imagemagick
+    xvfb xauth xdotool x11-utils x11-xkb-utils imagemagick
     libbenchmark-dev
 )
 

@@ -6,7 +6,8 @@ directory of its own (a real copy of the binary with a prepared Vesmar.ini and
 ListCorr.dat). A fourth namespace holds the scripted peer (plain UDP), and a
 hub namespace holds the bridge, where every delivered datagram is recorded.
 The first copy shows its window on an Xvfb display and gets a chat line typed
-with xdotool.
+with xdotool. The display's keyboard has a Latin and a Cyrillic group, so that
+xdotool finds every letter of the line in the keymap.
 
 Checked, on the wire and at the peer, waiting with generous time-outs:
 registrations and their answers; the typed chat line reaching every roster
@@ -15,7 +16,7 @@ saved in the receiving copy's directory file after SIGTERM; the exit notices
 sent at that end.
 
 Usage: conference_e2e.py <path to Vesmar>. Exits 77 (skipped) where network
-namespaces, Xvfb or xdotool are not available.
+namespaces, Xvfb, setxkbmap or xdotool are not available.
 """
 import json
 import os
@@ -192,10 +193,24 @@ class Scenario:
         self.peer_receives(host, PREFIX + "MYNAMEIS1:" + name, f"link-check answer from {name}",
                            since=since)
 
-    def xdotool(self, *args: str) -> str:
-        result = subprocess.run(["xdotool", *args], env=self.x_env, check=True,
+    def x_tool(self, *command: str) -> str:
+        result = subprocess.run(command, env=self.x_env, check=True,
                                 capture_output=True, text=True, timeout=WAIT)
         return result.stdout.strip()
+
+    def xdotool(self, *args: str) -> str:
+        return self.x_tool("xdotool", *args)
+
+    def set_keyboard_layouts(self) -> None:
+        """Gives the display a Latin and a Cyrillic group. A letter missing from
+        the keymap makes xdotool rebind a spare keycode while it types, and the
+        window picks that new mapping up late, so the first such letters come
+        out wrong or not at all. With both groups in the map xdotool never
+        remaps: it finds each letter's group and locks it around the key event."""
+        self.x_tool("setxkbmap", "-layout", "us,ru")
+        query = self.x_tool("setxkbmap", "-query")
+        if ["layout:", "us,ru"] not in (line.split() for line in query.splitlines()):
+            raise Failure(f"the display did not take the keyboard layouts: {query}")
 
     def stop_copy(self, host: int) -> None:
         process = self.copies[host]
@@ -212,14 +227,18 @@ class Scenario:
     def start(self) -> None:
         self.net.open()
         display = free_display()
-        self.spawn(["Xvfb", f":{display}", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                   "xvfb.log")
+        # -noreset: Xvfb resets the keymap when its last client leaves, which
+        # would undo setxkbmap as soon as setxkbmap itself disconnects.
+        self.spawn(["Xvfb", f":{display}", "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+                    "-noreset"], "xvfb.log")
         deadline = time.monotonic() + WAIT
         while not os.path.exists(f"/tmp/.X11-unix/X{display}"):
             if time.monotonic() > deadline:
                 raise Failure("Xvfb did not start")
             time.sleep(0.1)
         self.x_env = dict(os.environ, DISPLAY=f":{display}")
+        # Before the window's copy starts, so that it reads the final keymap.
+        self.set_keyboard_layouts()
 
         python = sys.executable
         self.wire = JsonLines(self.spawn(
@@ -262,6 +281,11 @@ class Scenario:
         window = self.xdotool("search", "--sync", "--onlyvisible", "--name", "^Зовница$")
         window = window.splitlines()[0]
         self.xdotool("windowfocus", "--sync", window)
+        # windowfocus --sync gives up quietly after a while: type only into a
+        # window that really has the focus, or the keys go elsewhere.
+        focused = self.xdotool("getwindowfocus", "-f")
+        if focused != window:
+            raise Failure(f"window {window} did not get the keyboard focus ({focused} has it)")
         message = "привет, Мир 42"
         self.xdotool("type", "--delay", "20", message)
         self.xdotool("key", "Return")
@@ -295,20 +319,27 @@ class Scenario:
         self.ok("the other copies end normally on SIGTERM")
 
     def close(self) -> None:
+        # SIGTERM first: a killed Xvfb leaves its lock file and socket behind,
+        # and free_display() would then never hand out that number again.
         for process in self.children:
             if process.poll() is None:
-                process.kill()
+                process.terminate()
+        for process in self.children:
             try:
                 process.wait(timeout=10)
             except subprocess.TimeoutExpired:
-                pass
+                process.kill()
+                try:
+                    process.wait(timeout=10)
+                except subprocess.TimeoutExpired:
+                    pass
         self.net.close()
 
 
 def missing_prerequisite() -> str:
     if os.geteuid() != 0:
         return "network namespaces need root"
-    for tool in ("ip", "Xvfb", "xdotool"):
+    for tool in ("ip", "Xvfb", "setxkbmap", "xdotool"):
         if shutil.which(tool) is None:
             return f"{tool} is not installed"
     probe = f"vzprobe{os.getpid() % 100000}"
