@@ -77,6 +77,7 @@ MainWindow::~MainWindow() {
     directoryView->setModel(nullptr);
     rosterView->setModel(nullptr);
     endpoint_->receiveHandler = nullptr;
+    endpoint_->lossHandler = nullptr;
     endpoint_->invalidHostHandler = nullptr;
     endpoint_->invalidBufferHandler = nullptr;
 }
@@ -93,6 +94,7 @@ void MainWindow::connectEndpoint() {
     // failures after the box.
     endpoint_->receiveHandler = [this](QObject* /*sender*/, int numberBytes, const QString& fromIP,
                                        int /*port*/) { receiveDatagram(numberBytes, fromIP); };
+    endpoint_->lossHandler = [this](quint64 lost) { showLostDatagrams(lost); };
     endpoint_->invalidHostHandler = [this](bool& /*retry*/) { reportInvalidHost(); };
     endpoint_->invalidBufferHandler = [this](bool& /*repaired*/, std::span<char> /*buffer*/,
                                              int& /*count*/) { reportInvalidBuffer(); };
@@ -440,6 +442,11 @@ void MainWindow::clearLog() {
 
 void MainWindow::receiveDatagram(int numberBytes, const QString& fromIP) {
     conference_.dispatch(numberBytes, fromIP);
+}
+
+void MainWindow::showLostDatagrams(quint64 lost) {
+    lostDatagramsLabel->setText(ConferenceTexts::lostDatagrams(lost));
+    lostDatagramsLabel->setVisible(lost > 0);
 }
 
 void MainWindow::reportInvalidHost() {

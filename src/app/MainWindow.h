@@ -76,6 +76,8 @@ class MainWindow : public QWidget, public MainWindowUi {
     // The endpoint's events.
     void receiveDatagram(int numberBytes, const QString& fromIP);
     void reportInvalidHost();
+    // Shows in the status line how many datagrams were lost on arrival.
+    void showLostDatagrams(quint64 lost);
     void reportInvalidBuffer();
 
     // The recipient choice: 0 "Всем", 1 "Выборочно".

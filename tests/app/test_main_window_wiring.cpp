@@ -288,11 +288,18 @@ void MainWindowWiringTest::startupNotices() {
     // A directory file that cannot be opened, and a port that is taken.
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir(u"ListCorr.dat"_s));
-    MainWindow form(dir.path() + u'/', std::make_unique<PortTakenEndpoint>());
+    auto endpoint = std::make_unique<PortTakenEndpoint>();
+    UdpEndpoint* udp = endpoint.get();
+    MainWindow form(dir.path() + u'/', std::move(endpoint));
     form.tickTimer->stop();
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QVERIFY(form.receiveOffLabel->isVisible());
+    // Datagrams lost on arrival show in the status line, never in a box.
+    QVERIFY(!form.lostDatagramsLabel->isVisible());
+    udp->lossHandler(12);
+    QVERIFY(form.lostDatagramsLabel->isVisible());
+    QCOMPARE(form.lostDatagramsLabel->text(), u"Потеряно датаграмм: 12"_s);
 
     BoxLog boxes;
     form.showStartupNotices();
