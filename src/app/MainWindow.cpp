@@ -11,6 +11,7 @@
 #include "app/LogCommands.h"
 #include "app/PlainMessage.h"
 #include "core/Entry.h"
+#include "core/SelfName.h"
 #include "core/Settings.h"
 #include "net/BindFailureMessage.h"
 #include "net/UdpSocketEndpoint.h"
@@ -339,7 +340,20 @@ void MainWindow::registerWithDirectory() {
 }
 
 void MainWindow::updateSelfName() {
-    conference_.setSelfName(normalizeSelfName(selfNameEdit->text()));
+    const QString typed = selfNameEdit->text();
+    const QString cleaned = cleanTypedSelfName(typed);
+    if (cleaned != typed) {
+        // Setting the text comes back here with the clean name. The user is
+        // told once, after the keystroke has been handled.
+        selfNameEdit->setText(cleaned);
+        if (!std::exchange(selfNameNoticeShown_, true)) {
+            QTimer::singleShot(0, this, [this] {
+                showPlainMessage(ConferenceTexts::selfNameCleaned(selfName()), this);
+            });
+        }
+        return;
+    }
+    conference_.setSelfName(normalizeSelfName(typed));
 }
 
 void MainWindow::sendMessage() {

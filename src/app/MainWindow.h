@@ -122,6 +122,7 @@ class MainWindow : public QWidget, public MainWindowUi {
     bool destroyed_ = false;
     bool closeDeferred_ = false;
     bool startupNoticesShown_ = false;
+    bool selfNameNoticeShown_ = false;
     std::exception_ptr startupError_;
     QStringList loadErrors_;
     Conference conference_;

@@ -1,4 +1,5 @@
 #include "FileBytes.h"
+#include "core/ConferenceTexts.h"
 #include "core/DataFiles.h"
 #include "core/DirectoryFile.h"
 #include "core/LogFile.h"
@@ -203,6 +204,11 @@ void DataFilesTest::loadAndSave() {
     QCOMPARE(files.load().settings.myName, u"ИВАН"_s);
     writeBytes(files.settingsPath(), "[ANY]\r\nMyName=\r\n");
     QCOMPARE(files.load().settings.myName, QString());
+    // A stored name that reads as a request is cleaned, and the user told.
+    writeBytes(files.settingsPath(), "[ANY]\r\nMyName=autodetect0\r\n");
+    loaded = files.load();
+    QCOMPARE(loaded.settings.myName, u"?UTODETECT0"_s);
+    QCOMPARE(loaded.errors, QStringList{ConferenceTexts::selfNameCleaned(u"?UTODETECT0"_s)});
 }
 
 void DataFilesTest::fileNotReadWholeIsLeftUntouched() {
