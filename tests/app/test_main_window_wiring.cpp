@@ -204,6 +204,7 @@ class MainWindowWiringTest : public QObject {
   private slots:
     void dataFilesLoadAndSave();
     void partlyReadDirectoryIsKeptAfterExitNotices();
+    void aRelayedEntryStaysOneLineAcrossARestart();
     void startupNotices();
     void conversationBetweenWindows();
     void refusedCommandsShowPlainBox_data();
@@ -257,6 +258,25 @@ void MainWindowWiringTest::dataFilesLoadAndSave() {
     QCOMPARE(sentFrom(network, peer.address),
              (QStringList{u"10.0.2.1 "_s + kExit + u"ИВАН"_s, u"10.0.2.2 "_s + kExit + u"ИВАН"_s,
                           u"10.0.2.4 "_s + kExit + u"ИВАН"_s}));
+}
+
+void MainWindowWiringTest::aRelayedEntryStaysOneLineAcrossARestart() {
+    FakeNetwork network;
+    auto peer = std::make_unique<Peer>(network, u"10.0.2.5"_s, iniWithName(u"ИВАН"_s));
+    // A peer relays one entry with line breaks that would each start a line
+    // with an address of its choice.
+    network.inject(u"10.0.2.9"_s, u"10.0.2.5"_s,
+                   "~#&!^~:NEWADDR:X~_^BA _|_ 10.0.2.1\r\nB _|_ 10.6.6.6\nC _|_ 10.6.6.7");
+    network.flush();
+    QCOMPARE((*peer)->directory().count(), 1);
+    QTemporaryDir& dir = peer->dir;
+    BoxLog boxes;  // its address cannot be looked up for the exit notice
+    QVERIFY((*peer)->close());
+    QCOMPARE(boxes.boxes().size(), 1);
+    QCOMPARE(readBytes(dir.filePath(u"ListCorr.dat"_s)),
+             QByteArray("A _|_ 10.0.2.1??B _|_ 10.6.6.6?C _|_ 10.6.6.7\r\n"));
+    MainWindow restarted(dir.path() + u'/', std::make_unique<FakeEndpoint>(network, u"10.0.2.8"_s));
+    QCOMPARE(restarted.directory().count(), 1);
 }
 
 void MainWindowWiringTest::partlyReadDirectoryIsKeptAfterExitNotices() {
