@@ -219,7 +219,7 @@ void MainWindow::showStartupNotices() {
         bindFailureMessage(endpoint_->bindState(), endpoint_->bindFailureReason(),
                            QCoreApplication::applicationFilePath());
     if (!bindFailure.isEmpty()) {
-        showPlainMessage(bindFailure, this);
+        tell(bindFailure);
     }
 }
 
@@ -266,7 +266,7 @@ void MainWindow::shutDown() {
         errors.append(error.message());
     }
     for (const QString& notice : saved.notSaved) {
-        showPlainMessage(notice, this);
+        tell(notice);
     }
     for (const QString& error : errors) {
         Application::reportErrorMessage(error);
@@ -335,7 +335,7 @@ void MainWindow::showAbout() {
 void MainWindow::registerWithDirectory() {
     ++registrations_;
     if (conference_.registerAll() == PresenceOutcome::NameTooLong) {
-        showPlainMessage(ConferenceTexts::nameTooLong(), this);
+        tell(ConferenceTexts::nameTooLong());
     }
 }
 
@@ -347,9 +347,8 @@ void MainWindow::updateSelfName() {
         // told once, after the keystroke has been handled.
         selfNameEdit->setText(cleaned);
         if (!std::exchange(selfNameNoticeShown_, true)) {
-            QTimer::singleShot(0, this, [this] {
-                showPlainMessage(ConferenceTexts::selfNameCleaned(selfName()), this);
-            });
+            QTimer::singleShot(0, this,
+                               [this] { tell(ConferenceTexts::selfNameCleaned(selfName())); });
         }
         return;
     }
@@ -368,10 +367,10 @@ void MainWindow::sendMessage() {
             moveFocusToMessage();
             break;
         case ChatOutcome::NameTooLong:
-            showPlainMessage(ConferenceTexts::nameTooLong(), this);
+            tell(ConferenceTexts::nameTooLong());
             break;
         case ChatOutcome::TooLong:
-            showPlainMessage(ConferenceTexts::chatTooLong(), this);
+            tell(ConferenceTexts::chatTooLong());
             break;
     }
 }
@@ -408,7 +407,7 @@ void MainWindow::deleteAllEntries() {
 
 void MainWindow::checkLink() {
     if (conference_.checkLink() == LinkCheckOutcome::IncorrectCorrespondent) {
-        showPlainMessage(ConferenceTexts::incorrectCorrespondent(), this);
+        tell(ConferenceTexts::incorrectCorrespondent());
     }
 }
 
@@ -422,9 +421,9 @@ void MainWindow::shareSelectedEntry() {
 
 void MainWindow::showSharingOutcome(const SharingOutcome& outcome) {
     if (outcome.outcome == PresenceOutcome::NameTooLong) {
-        showPlainMessage(ConferenceTexts::nameTooLong(), this);
+        tell(ConferenceTexts::nameTooLong());
     } else if (outcome.entriesNotSent > 0) {
-        showPlainMessage(ConferenceTexts::entriesNotSent(outcome.entriesNotSent), this);
+        tell(ConferenceTexts::entriesNotSent(outcome.entriesNotSent));
     }
 }
 
@@ -433,6 +432,10 @@ void MainWindow::showLinkCheckResult(const QString& fromIP, const QString& name)
     // answers that arrive while it is open show in it instead of stacking
     // boxes inside boxes without bound.
     const QString text = ConferenceTexts::linkCheckResult(fromIP, name);
+    if (unattended_) {
+        tell(text);
+        return;
+    }
     if (linkCheckBox_) {
         linkCheckBox_->setText(text);
         return;
@@ -464,11 +467,23 @@ void MainWindow::showLostDatagrams(quint64 lost) {
 }
 
 void MainWindow::reportInvalidHost() {
-    showPlainMessage(ConferenceTexts::invalidHost(), this);
+    tell(ConferenceTexts::invalidHost());
 }
 
 void MainWindow::reportInvalidBuffer() {
-    showPlainMessage(ConferenceTexts::bufferInvalid(), this);
+    tell(ConferenceTexts::bufferInvalid());
+}
+
+void MainWindow::endUnattended() {
+    unattended_ = true;
+}
+
+void MainWindow::tell(const QString& text) {
+    if (unattended_) {
+        writeErrorLine(text);
+    } else {
+        showPlainMessage(text, this);
+    }
 }
 
 int MainWindow::recipientIndex() const {
