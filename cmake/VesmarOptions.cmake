@@ -9,7 +9,14 @@ target_compile_definitions(vesmar_options INTERFACE
     QT_NO_CAST_TO_ASCII
     QT_NO_NARROWING_CONVERSIONS_IN_CONNECT)
 
-if(VESMAR_SANITIZE)
+if(VESMAR_FUZZ)
+    # Every library is instrumented for coverage; only the targets link the
+    # fuzzer's own main.
+    target_compile_options(vesmar_options INTERFACE
+        -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+        -fno-sanitize-recover=undefined)
+    target_link_options(vesmar_options INTERFACE -fsanitize=address,undefined)
+elseif(VESMAR_SANITIZE)
     target_compile_options(vesmar_options INTERFACE
         -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
     target_link_options(vesmar_options INTERFACE -fsanitize=address,undefined)

@@ -10,6 +10,7 @@ packages=(
     libcap2-bin iproute2 python3
     xvfb xauth xdotool x11-utils x11-xkb-utils imagemagick
     libbenchmark-dev
+    clang libclang-rt-14-dev
 )
 
 missing=()

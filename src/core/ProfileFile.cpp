@@ -77,7 +77,7 @@ QStringView withoutQuotes(QStringView value) {
 QString oneLine(QString text) {
     for (QChar& ch : text) {
         if (ch == u'\r' || ch == u'\n' || ch.isNull()) {
-            ch = u' ';
+            ch = u'?';
         }
     }
     return text;

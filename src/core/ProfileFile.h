@@ -47,7 +47,7 @@ class ProfileFile {
 
     // Sets the key to the value, creating the section and the key as needed.
     // The value is written as it is, except that CR, LF and NUL, which would
-    // break the line structure of the file, are written as blanks; a value
+    // break the line structure of the file, are written as "?"; a value
     // that reading would change (blanks at its ends, enclosing quotes) is
     // written in quotes, so it reads back as written.
     void setValue(const QString& section, const QString& key, const QString& value);
