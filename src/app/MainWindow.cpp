@@ -9,6 +9,7 @@
 #include "app/DirectoryCommands.h"
 #include "app/ErrorReport.h"
 #include "app/LogCommands.h"
+#include "app/NetworkSweep.h"
 #include "app/PlainMessage.h"
 #include "core/Entry.h"
 #include "core/Settings.h"
@@ -61,6 +62,8 @@ MainWindow::MainWindow(QString programDirectory, std::unique_ptr<UdpEndpoint> en
                                  correspondentPopUpFilter, messageBeepBox, messageBeepFilter,
                                  correspondentBeepBox, correspondentBeepFilter, this, pages});
     logCommands_ = std::make_unique<LogCommands>(*logView, *saveLogDialog, this);
+    networkSweep_ =
+        std::make_unique<NetworkSweep>(conference_, *sweepLine, *findOnNetworkAction, this);
     connectEndpoint();
     connectCommands();
     connectConference();
@@ -132,6 +135,7 @@ void MainWindow::connectCommands() {
     connect(deleteEntryAction, &QAction::triggered, this, &MainWindow::deleteEntry);
     connect(deleteAllAction, &QAction::triggered, this, &MainWindow::deleteAllEntries);
     connect(checkLinkAction, &QAction::triggered, this, &MainWindow::checkLink);
+    connect(findOnNetworkAction, &QAction::triggered, this, &MainWindow::findOnNetwork);
     connect(shareDirectoryAction, &QAction::triggered, this, &MainWindow::shareDirectory);
     connect(shareEntryAction, &QAction::triggered, this, &MainWindow::shareSelectedEntry);
     connect(copyToClipboardAction, &QAction::triggered, this, &MainWindow::copyLogToClipboard);
@@ -250,6 +254,7 @@ void MainWindow::startUp() {
 
 void MainWindow::shutDown() {
     tickTimer->stop();
+    networkSweep_->cancel();
     // The files are written first; what went wrong is shown only after the
     // exit notices have gone out, so a box nobody answers holds nothing back.
     const DataFiles::SaveReport saved = dataFiles_.save(directory().lines(), settingsFromWidgets());
@@ -394,6 +399,10 @@ void MainWindow::checkLink() {
     if (conference_.checkLink() == LinkCheckOutcome::IncorrectCorrespondent) {
         showPlainMessage(ConferenceTexts::incorrectCorrespondent(), this);
     }
+}
+
+void MainWindow::findOnNetwork() {
+    networkSweep_->run();
 }
 
 void MainWindow::shareDirectory() {
