@@ -9,6 +9,7 @@
 #include "app/DirectoryCommands.h"
 #include "app/ErrorReport.h"
 #include "app/LogCommands.h"
+#include "app/NetworkSweep.h"
 #include "app/PlainMessage.h"
 #include "core/Entry.h"
 #include "core/SelfName.h"
@@ -62,6 +63,8 @@ MainWindow::MainWindow(QString programDirectory, std::unique_ptr<UdpEndpoint> en
                                  correspondentPopUpFilter, messageBeepBox, messageBeepFilter,
                                  correspondentBeepBox, correspondentBeepFilter, this, pages});
     logCommands_ = std::make_unique<LogCommands>(*logView, *saveLogDialog, this);
+    networkSweep_ =
+        std::make_unique<NetworkSweep>(conference_, *sweepLine, *findOnNetworkAction, this);
     connectEndpoint();
     connectCommands();
     connectConference();
@@ -135,6 +138,7 @@ void MainWindow::connectCommands() {
     connect(deleteEntryAction, &QAction::triggered, this, &MainWindow::deleteEntry);
     connect(deleteAllAction, &QAction::triggered, this, &MainWindow::deleteAllEntries);
     connect(checkLinkAction, &QAction::triggered, this, &MainWindow::checkLink);
+    connect(findOnNetworkAction, &QAction::triggered, this, &MainWindow::findOnNetwork);
     connect(shareDirectoryAction, &QAction::triggered, this, &MainWindow::shareDirectory);
     connect(shareEntryAction, &QAction::triggered, this, &MainWindow::shareSelectedEntry);
     connect(copyToClipboardAction, &QAction::triggered, this, &MainWindow::copyLogToClipboard);
@@ -253,6 +257,7 @@ void MainWindow::startUp() {
 
 void MainWindow::shutDown() {
     tickTimer->stop();
+    networkSweep_->cancel();
     // The files are written first; what went wrong is shown only after the
     // exit notices have gone out, so a box nobody answers holds nothing back.
     const DataFiles::SaveReport saved = dataFiles_.save(directory().lines(), settingsFromWidgets());
@@ -409,6 +414,10 @@ void MainWindow::checkLink() {
     if (conference_.checkLink() == LinkCheckOutcome::IncorrectCorrespondent) {
         tell(ConferenceTexts::incorrectCorrespondent());
     }
+}
+
+void MainWindow::findOnNetwork() {
+    networkSweep_->run();
 }
 
 void MainWindow::shareDirectory() {

@@ -16,6 +16,7 @@
 class AttentionAlerts;
 class DirectoryCommands;
 class LogCommands;
+class NetworkSweep;
 class QMessageBox;
 class AboutBox;
 class CorrespondentDialog;
@@ -71,6 +72,7 @@ class MainWindow : public QWidget, public MainWindowUi {
     void deleteEntry();
     void deleteAllEntries();
     void checkLink();
+    void findOnNetwork();
     void shareDirectory();
     void shareSelectedEntry();
     void copyLogToClipboard();
@@ -97,6 +99,7 @@ class MainWindow : public QWidget, public MainWindowUi {
     [[nodiscard]] AttentionAlerts& alerts() { return *alerts_; }
     [[nodiscard]] CorrespondentDialog* correspondentDialog() const { return correspondentDialog_; }
     [[nodiscard]] AboutBox* aboutBox() const { return aboutBox_; }
+    [[nodiscard]] NetworkSweep& networkSweep() { return *networkSweep_; }
 
     // How often sendMessage() and registerWithDirectory() have run; for tests.
     [[nodiscard]] int sendMessageCount() const { return messageSends_; }
@@ -137,6 +140,8 @@ class MainWindow : public QWidget, public MainWindowUi {
     std::unique_ptr<AttentionAlerts> alerts_;
     std::unique_ptr<LogCommands> logCommands_;
     std::unique_ptr<DirectoryCommands> directoryCommands_;
+    // Destroyed before the conference, whose answers it counts.
+    std::unique_ptr<NetworkSweep> networkSweep_;
     QPointer<QMessageBox> linkCheckBox_;
     CorrespondentDialog* correspondentDialog_ = nullptr;
     AboutBox* aboutBox_ = nullptr;

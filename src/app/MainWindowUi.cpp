@@ -3,6 +3,8 @@
 #include "app/CodePageValidator.h"
 #include "app/ConversationLog.h"
 #include "app/Glyphs.h"
+#include "app/SweepProgressLine.h"
+#include "app/SweepTexts.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -112,6 +114,8 @@ void MainWindowUi::setupUi(QWidget* window) {
     pages->addTab(chatPage, u"Зовница"_s);
     pages->addTab(settingsPage, u"Настройка"_s);
     layout->addWidget(pages, 1);
+    sweepLine = new SweepProgressLine(window);
+    layout->addWidget(sweepLine);
 
     layout->addWidget(setupStatusLine(window));
     setupChatPage(chatPage);
@@ -339,6 +343,11 @@ void MainWindowUi::setupMenus(QWidget* window) {
     directoryMenu->setSeparatorsCollapsible(false);  // the last line is a separator
     editEntryAction = makeAction(u"editEntryAction"_s, u"Редактировать"_s, directoryMenu);
     addEntryAction = makeAction(u"addEntryAction"_s, u"Добавить"_s, directoryMenu);
+    findOnNetworkAction =
+        makeAction(u"findOnNetworkAction"_s, SweepTexts::command(), directoryMenu);
+    findOnNetworkAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    findOnNetworkAction->setShortcutContext(Qt::WindowShortcut);
+    window->addAction(findOnNetworkAction);
     insertEntryAction = makeAction(u"insertEntryAction"_s, u"Вставить"_s, directoryMenu);
     deleteEntryAction = makeAction(u"deleteEntryAction"_s, u"Удалить"_s, directoryMenu);
     deleteAllAction = makeAction(u"deleteAllAction"_s, u"Удалить ВСЕ"_s, directoryMenu);

@@ -16,6 +16,7 @@ class QTabWidget;
 class QTimer;
 class QToolButton;
 class QWidget;
+class SweepProgressLine;
 
 // The widgets of the main window that its code works with. setupUi builds
 // the whole tree on the window with every caption, hint and size; frames,
@@ -28,6 +29,8 @@ struct MainWindowUi {
     QToolButton* aboutButton = nullptr;
     QLabel* receiveOffLabel = nullptr;     // shown while the port could not be bound
     QLabel* lostDatagramsLabel = nullptr;  // shown once a datagram was lost on arrival
+    // Above the status line, shown while a network search runs and after it.
+    SweepProgressLine* sweepLine = nullptr;
 
     // The two pages: 0 the conference, 1 the settings.
     QTabWidget* pages = nullptr;
@@ -67,6 +70,7 @@ struct MainWindowUi {
     QMenu* directoryMenu = nullptr;
     QAction* editEntryAction = nullptr;
     QAction* addEntryAction = nullptr;
+    QAction* findOnNetworkAction = nullptr;  // shortcut Ctrl+F from every control
     QAction* insertEntryAction = nullptr;
     QAction* deleteEntryAction = nullptr;
     QAction* deleteAllAction = nullptr;

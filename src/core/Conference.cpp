@@ -232,7 +232,7 @@ void Conference::apply(const KeywordMatch& match, const QString& fromIP) {
             reply(fromIP, Protocol::kMyNameIs0);
             break;
         case Keyword::MyNameIs0:
-            directory_.setSelectedIndex(directory_.add(makeEntry(match.argument, fromIP)));
+            addNameAnswer(match.argument, fromIP);
             break;
         case Keyword::MyNameIs2:
             addToRoster(match.argument, fromIP);
@@ -270,4 +270,17 @@ void Conference::addToRoster(const QString& name, const QString& fromIP) {
         roster_.add(entry);
         emit correspondentAdded(name);
     }
+}
+
+void Conference::addNameAnswer(const QString& name, const QString& fromIP) {
+    // Every sweep asks everyone again; a line that is there already is
+    // selected instead of being added a second time.
+    const QString entry = makeEntry(name, fromIP);
+    int index = directory_.indexOf(entry);
+    const bool added = index < 0;
+    if (added) {
+        index = directory_.add(entry);
+    }
+    directory_.setSelectedIndex(index);
+    emit nameAnswered(fromIP, added);
 }

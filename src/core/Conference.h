@@ -108,6 +108,9 @@ class Conference : public QObject {
     // A link-check answer was applied to the directory: show
     // ConferenceTexts::linkCheckResult(fromIP, name).
     void linkCheckAnswered(const QString& fromIP, const QString& name);
+    // An answer to the name request ("MYNAMEIS0:") was applied to the
+    // directory; added is false when its line was there already.
+    void nameAnswered(const QString& fromIP, bool added);
 
   private:
     enum class Delivery { Sent, NoRecipient, TooLong };
@@ -125,6 +128,7 @@ class Conference : public QObject {
     // Sends keyword + self name to a peer, unless the name cannot fit.
     void reply(const QString& fromIP, const QString& keyword);
     void addToRoster(const QString& name, const QString& fromIP);
+    void addNameAnswer(const QString& name, const QString& fromIP);
 
     DatagramSender sender_;
     UdpEndpoint& endpoint_;

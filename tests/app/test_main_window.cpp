@@ -66,7 +66,7 @@ class MainWindowTest : public QObject {
     void componentSizes_data();
     void componentSizes();
     void initialState();
-    void directoryMenuHasElevenLinesEndingInSeparator();
+    void directoryMenuHasTwelveLinesEndingInSeparator();
     void logMenuOrderAndWindowMenu();
     void enterOnChatPageSends_data();
     void enterOnChatPageSends();
@@ -206,11 +206,12 @@ void MainWindowTest::initialState() {
     QCOMPARE(form->directoryView->editTriggers(), QAbstractItemView::NoEditTriggers);
 }
 
-void MainWindowTest::directoryMenuHasElevenLinesEndingInSeparator() {
+void MainWindowTest::directoryMenuHasTwelveLinesEndingInSeparator() {
     ShownWindow form;
     const QList<QAction*> actions = form->directoryMenu->actions();
     const QStringList expected{u"Редактировать"_s,
                                u"Добавить"_s,
+                               u"Найти в сети ..."_s,
                                u"Вставить"_s,
                                u"Удалить"_s,
                                u"Удалить ВСЕ"_s,
@@ -226,10 +227,10 @@ void MainWindowTest::directoryMenuHasElevenLinesEndingInSeparator() {
         QCOMPARE(actions[i]->text(), expected[i]);
     }
     // Each command stands on the line that names it.
-    const QList<QAction*> commands{form->editEntryAction,      form->addEntryAction,
-                                   form->insertEntryAction,    form->deleteEntryAction,
-                                   form->deleteAllAction,      form->checkLinkAction,
-                                   form->shareDirectoryAction, form->shareEntryAction};
+    const QList<QAction*> commands{
+        form->editEntryAction,   form->addEntryAction,       form->findOnNetworkAction,
+        form->insertEntryAction, form->deleteEntryAction,    form->deleteAllAction,
+        form->checkLinkAction,   form->shareDirectoryAction, form->shareEntryAction};
     QList<QAction*> shownCommands = actions;
     shownCommands.removeIf([](const QAction* action) { return action->isSeparator(); });
     QCOMPARE(shownCommands, commands);

@@ -1,0 +1,306 @@
+#!/usr/bin/env python3
+"""The network search of a real copy, against a /24 of test namespaces.
+
+One namespace holds 250 addresses of 10.233.88.0/24 and a scripted peer that
+answers the name request from each of them; two more namespaces hold real
+copies of the program (.251 БОРИС, .252 ВЕРА); a fourth holds the copy that
+searches (.253 АННА), with its window on an Xvfb display. A hub namespace
+bridges them and records every datagram delivered. АННА's directory holds
+БОРИС already.
+
+The search is driven through the window like a person would: Ctrl+F opens
+the dialog, which proposes the namespace's own /24, and Ctrl+Enter starts it.
+Checked: every other address of the /24 that someone holds is asked once per
+search (the request to .254, where nobody is, ends in address resolution); all 252
+answer, inside the time the copy waits for late answers; a second search
+asks again; after SIGTERM the saved directory holds each of the 252 exactly
+once. Nothing is sent outside the namespaces this test makes.
+
+Usage: sweep_e2e.py <path to Vesmar>. Exits 77 (skipped) where network
+namespaces, Xvfb or xdotool are not available.
+"""
+import json
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import conference_e2e as base  # noqa: E402  (shared helpers of the end-to-end tests)
+from conference_e2e import Failure, JsonLines, cp1251, run  # noqa: E402
+
+SUBNET = "10.233.88."
+SCRIPTED = range(1, 251)
+COPIES = {251: "БОРИС", 252: "ВЕРА", 253: "АННА"}
+SEEKER = 253
+ABSENT = 254            # inside the /24, nobody there
+LATE_ANSWER_WAIT = 2.0  # how long the program waits after its last request
+WAIT = 60.0
+TOTAL_LIMIT = 240.0     # the whole test, set-up included
+REQUEST = base.PREFIX + "AUTODETECT0"
+
+
+def address(host: int) -> str:
+    return SUBNET + str(host)
+
+
+def answer_name(host: int) -> str:
+    return COPIES.get(host) or f"УЗЕЛ{host:03d}"
+
+
+class SweepNetwork:
+    """A hub with a bridge, and one namespace per host group; removed by close()."""
+
+    def __init__(self) -> None:
+        tag = f"vs{os.getpid() % 100000}"
+        self.hub = f"{tag}h"
+        self.hosts = {"peers": f"{tag}p", **{host: f"{tag}n{host}" for host in COPIES}}
+        self.created: list[str] = []
+
+    def open(self) -> None:
+        run("ip", "netns", "add", self.hub)
+        self.created.append(self.hub)
+        run("ip", "-n", self.hub, "link", "add", "br0", "type", "bridge")
+        run("ip", "-n", self.hub, "link", "set", "br0", "up")
+        for index, (host, ns) in enumerate(self.hosts.items()):
+            run("ip", "netns", "add", ns)
+            self.created.append(ns)
+            run("ip", "-n", self.hub, "link", "add", f"port{index}", "type", "veth",
+                "peer", "name", "eth0", "netns", ns)
+            run("ip", "-n", self.hub, "link", "set", f"port{index}", "master", "br0", "up")
+            hosts = SCRIPTED if host == "peers" else [host]
+            batch = "".join(f"addr add {address(h)}/24 dev eth0\n" for h in hosts)
+            subprocess.run(["ip", "-n", ns, "-batch", "-"], input=batch, text=True, check=True,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+            run("ip", "-n", ns, "link", "set", "eth0", "up")
+            run("ip", "-n", ns, "link", "set", "lo", "up")
+
+    def exec_in(self, host, *command: str) -> list[str]:
+        ns = self.hub if host == "hub" else self.hosts[host]
+        return ["ip", "netns", "exec", ns, *command]
+
+    def close(self) -> None:
+        for ns in reversed(self.created):
+            subprocess.run(["ip", "netns", "del", ns], stderr=subprocess.DEVNULL)
+
+
+class SweepScenario(base.Scenario):
+    """Reuses the children, X and SIGTERM handling of the conference scenario."""
+
+    def __init__(self, binary: str, workdir: str):
+        super().__init__(binary, workdir)
+        self.net = SweepNetwork()
+        self.started = time.monotonic()
+        self.figures: list[str] = []
+
+    def write_program_directory(self, host: int) -> str:
+        folder = os.path.join(self.workdir, f"copy{host}")
+        os.makedirs(folder)
+        shutil.copy2(self.binary, os.path.join(folder, "Vesmar"))
+        with open(os.path.join(folder, "Vesmar.ini"), "wb") as ini:
+            ini.write(cp1251(f"[ANY]\r\nMyName={COPIES[host]}\r\n"))
+        if host == SEEKER:
+            with open(os.path.join(folder, "ListCorr.dat"), "wb") as directory:
+                directory.write(cp1251(f"БОРИС _|_ {address(251)}\r\n"))
+        return folder
+
+    def start(self) -> None:
+        self.net.open()
+        display = base.free_display()
+        self.spawn(["Xvfb", f":{display}", "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+                    "-noreset"], "xvfb.log")
+        deadline = time.monotonic() + WAIT
+        while not os.path.exists(f"/tmp/.X11-unix/X{display}"):
+            if time.monotonic() > deadline:
+                raise Failure("Xvfb did not start")
+            time.sleep(0.1)
+        self.x_env = dict(os.environ, DISPLAY=f":{display}")
+        python = sys.executable
+        here = base.HERE
+        self.wire = TimedLines(self.spawn(
+            self.net.exec_in("hub", python, os.path.join(here, "wire_sniffer.py"), "port"),
+            "sniffer.log", capture=True), "wire")
+        self.wire.wait_for("sniffer start", lambda d: d.get("ready"))
+        self.peer = JsonLines(self.spawn(
+            self.net.exec_in("peers", python, os.path.join(here, "sweep_answerer.py"), "УЗЕЛ",
+                             *(address(h) for h in SCRIPTED)),
+            "answerer.log", capture=True), "answerer")
+        self.peer.wait_for("answerer start", lambda d: d.get("ready"))
+        for host in COPIES:
+            folder = self.write_program_directory(host)
+            self.folders[host] = folder
+            env = dict(os.environ, ASAN_OPTIONS="detect_leaks=0", DISPLAY=self.x_env["DISPLAY"])
+            env["QT_QPA_PLATFORM"] = "xcb" if host == SEEKER else "offscreen"
+            self.copies[host] = self.spawn(
+                self.net.exec_in(host, os.path.join(folder, "Vesmar")), f"copy{host}.log", env=env)
+
+    def focus(self, title: str, timeout: float) -> str:
+        window = self.x_tool("timeout", str(int(timeout)), "xdotool", "search", "--sync",
+                             "--onlyvisible", "--name", f"^{title}$").splitlines()[0]
+        self.xdotool("windowfocus", "--sync", window)
+        focused = self.xdotool("getwindowfocus", "-f")
+        if focused != window:
+            raise Failure(f"window {title} did not get the keyboard focus")
+        return window
+
+    def start_search(self) -> None:
+        """Ctrl+F in the main window, then Ctrl+Enter in the dialog. While the
+        previous search still waits for late answers the command is disabled,
+        so the key is pressed again until the dialog opens."""
+        deadline = time.monotonic() + WAIT
+        while True:
+            self.focus("Зовница", WAIT)
+            self.xdotool("key", "ctrl+f")
+            try:
+                self.focus("Найти в сети", 3)
+                break
+            except (subprocess.CalledProcessError, subprocess.TimeoutExpired, Failure):
+                if time.monotonic() > deadline:
+                    raise Failure("the search dialog did not open")
+        self.xdotool("key", "ctrl+Return")
+
+    def requests_and_answers(self, since: int):
+        """Requests from the seeker and answers to it seen on the wire since mark."""
+        requests, answers = {}, {}
+        with self.wire.arrived:
+            lines = self.wire.lines[since:]
+        for line in lines:
+            if "hex" not in line:
+                continue
+            text = bytes.fromhex(line["hex"]).decode("cp1251")
+            if line["src"] == address(SEEKER) and text == REQUEST and line["dport"] == 333:
+                requests.setdefault(line["dst"], []).append(line)
+            elif line["dst"] == address(SEEKER) and text.startswith(base.PREFIX + "MYNAMEIS0:"):
+                answers.setdefault(line["src"], []).append((text, line["t"]))
+        return requests, answers
+
+    def check_search(self, round_number: int) -> None:
+        since = self.wire.mark()
+        self.start_search()
+        # The request to the absent address never reaches the wire: address
+        # resolution finds nobody there.
+        expected = {address(h) for h in range(1, 255) if h not in (SEEKER, ABSENT)}
+        answering = {address(h) for h in [*SCRIPTED, 251, 252]}
+        deadline = time.monotonic() + WAIT
+        while True:
+            requests, answers = self.requests_and_answers(since)
+            if set(requests) == expected and set(answers) == answering:
+                break
+            if time.monotonic() > deadline:
+                raise Failure(f"search {round_number}: {len(requests)} of {len(expected)} "
+                              f"addresses asked, {len(answers)} of {len(answering)} answered")
+            time.sleep(0.2)
+        time.sleep(0.5)  # anything sent twice would show up by now
+        requests, answers = self.requests_and_answers(since)
+        twice = [a for a, seen in requests.items() if len(seen) != 1]
+        if twice or set(requests) != expected:
+            raise Failure(f"search {round_number}: addresses not asked exactly once: {twice}")
+        for source, seen in answers.items():
+            host = int(source.rsplit(".", 1)[1])
+            if seen[0][0] != base.PREFIX + "MYNAMEIS0:" + answer_name(host):
+                raise Failure(f"search {round_number}: {source} answered {seen[0][0]!r}")
+        first_request = min(line["t"] for seen in requests.values() for line in seen)
+        last_request = max(line["t"] for seen in requests.values() for line in seen)
+        last_answer = max(t for seen in answers.values() for _, t in seen)
+        self.figures.append(
+            f"search {round_number}: {len(requests)} asked in {last_request - first_request:.3f} s"
+            f", last answer {last_answer - last_request:.3f} s after the last request")
+        if last_answer - last_request >= LATE_ANSWER_WAIT:
+            raise Failure(f"search {round_number}: answers came after the wait for late answers")
+        self.ok(f"search {round_number}: {len(expected)} addresses asked once each, "
+                f"all {len(answering)} answered in time")
+        self.search_ended_at = last_request + LATE_ANSWER_WAIT
+
+    def check_directory(self) -> None:
+        # Everything the seeker received has been handled once it answers a
+        # link check sent after the last answer.
+        since = self.peer.mark()
+        self.peer_command(1, SEEKER, base.PREFIX + "AUTODETECT1")
+        expected_answer = cp1251(base.PREFIX + "MYNAMEIS1:" + COPIES[SEEKER]).hex()
+        self.peer.wait_for("link-check answer", lambda d: d.get("hex") == expected_answer,
+                           since=since)
+        self.stop_copy(SEEKER)
+        with open(os.path.join(self.folders[SEEKER], "ListCorr.dat"), "rb") as saved:
+            lines = saved.read().decode("cp1251").split("\r\n")
+        if lines[-1] != "":
+            raise Failure("ListCorr.dat does not end with a line end")
+        lines = lines[:-1]
+        expected = [f"{answer_name(h)} _|_ {address(h)}" for h in [*SCRIPTED, 251, 252]]
+        if lines[0] != expected[-2] or len(lines) != len(set(lines)) or set(lines) != set(expected):
+            extra = sorted(set(lines) - set(expected))[:5]
+            missing = sorted(set(expected) - set(lines))[:5]
+            raise Failure(f"ListCorr.dat holds {len(lines)} lines ({len(set(lines))} different);"
+                          f" unexpected {extra}, missing {missing}")
+        self.ok("the directory holds each of the 252 exactly once after two searches")
+
+    def peer_command(self, from_host: int, to_host: int, text: str) -> None:
+        command = {"from": address(from_host), "to": address(to_host), "hex": cp1251(text).hex()}
+        self.peer.process.stdin.write(json.dumps(command) + "\n")
+        self.peer.process.stdin.flush()
+
+
+class TimedLines(JsonLines):
+    """JsonLines that also notes when each line arrived ("t", monotonic seconds)."""
+
+    def _read(self) -> None:
+        for raw in self.process.stdout:
+            line = json.loads(raw)
+            line["t"] = time.monotonic()
+            with self.arrived:
+                self.lines.append(line)
+                self.arrived.notify_all()
+
+
+def time_cap_reached(_signum, _frame) -> None:
+    raise Failure(f"the test did not end within {TOTAL_LIMIT:.0f} s")
+
+
+def main() -> int:
+    if len(sys.argv) != 2:
+        print(__doc__)
+        return 2
+    why = base.missing_prerequisite()
+    if why:
+        print(f"SKIP: {why}")
+        return base.SKIP
+    workdir = tempfile.mkdtemp(prefix="vesmar-sweep-")
+    scenario = SweepScenario(os.path.abspath(sys.argv[1]), workdir)
+    # The whole test is capped: a hang anywhere ends it with a failure.
+    signal.signal(signal.SIGALRM, time_cap_reached)
+    signal.alarm(int(TOTAL_LIMIT))
+    try:
+        scenario.start()
+        scenario.focus("Зовница", WAIT)
+        scenario.check_search(1)
+        time.sleep(max(0.0, scenario.search_ended_at - time.monotonic()))
+        scenario.check_search(2)
+        scenario.check_directory()
+        for host in (251, 252):
+            scenario.stop_copy(host)
+        scenario.ok("the other copies end normally on SIGTERM")
+    except (Failure, subprocess.CalledProcessError) as error:
+        signal.alarm(0)
+        detail = getattr(error, "stderr", "") or ""
+        print(f"FAIL: {error} {detail}".strip())
+        for log in sorted(os.listdir(workdir)):
+            path = os.path.join(workdir, log)
+            if os.path.isfile(path) and log.endswith(".log") and log != "sniffer.log":
+                with open(path, errors="replace") as text:
+                    tail = text.read()[-2000:]
+                print(f"--- {log} ---\n{tail}")
+        return 1
+    finally:
+        signal.alarm(0)
+        scenario.close()
+    shutil.rmtree(workdir, ignore_errors=True)
+    for figure in scenario.figures:
+        print(figure)
+    print(f"{scenario.checks} passed, 0 failed, {time.monotonic() - scenario.started:.1f} s")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
