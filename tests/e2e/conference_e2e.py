@@ -319,27 +319,41 @@ class Scenario:
         self.ok("the other copies end normally on SIGTERM")
 
     def close(self) -> None:
-        # SIGTERM first: a killed Xvfb leaves its lock file and socket behind,
-        # and free_display() would then never hand out that number again.
-        for process in self.children:
-            if process.poll() is None:
-                process.terminate()
-        for process in self.children:
-            try:
-                process.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                try:
-                    process.wait(timeout=10)
-                except subprocess.TimeoutExpired:
-                    pass
+        end_processes(self.children)
         self.net.close()
 
 
-def missing_prerequisite() -> str:
+def end_processes(processes: list[subprocess.Popen]) -> None:
+    # SIGTERM first: a killed Xvfb leaves its lock file and socket behind,
+    # and free_display() would then never hand out that number again.
+    for process in processes:
+        if process.poll() is None:
+            process.terminate()
+    for process in processes:
+        try:
+            process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            try:
+                process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                pass
+
+
+def print_logs(workdir: str) -> None:
+    """The end of every log that the processes of a failed run wrote."""
+    for log in sorted(os.listdir(workdir)):
+        path = os.path.join(workdir, log)
+        if os.path.isfile(path) and log.endswith(".log"):
+            with open(path, errors="replace") as text:
+                tail = text.read()[-2000:]
+            print(f"--- {log} ---\n{tail}")
+
+
+def missing_prerequisite(tools=("ip", "Xvfb", "setxkbmap", "xdotool")) -> str:
     if os.geteuid() != 0:
         return "network namespaces need root"
-    for tool in ("ip", "Xvfb", "setxkbmap", "xdotool"):
+    for tool in tools:
         if shutil.which(tool) is None:
             return f"{tool} is not installed"
     probe = f"vzprobe{os.getpid() % 100000}"
@@ -376,12 +390,7 @@ def main() -> int:
                     text = bytes.fromhex(line["hex"]).decode("cp1251", errors="replace")
                     print(f"{name}: {line.get('from') or line.get('src')} -> "
                           f"{line.get('dst', 'peer')}: {text}")
-        for log in sorted(os.listdir(workdir)):
-            path = os.path.join(workdir, log)
-            if os.path.isfile(path) and log.endswith(".log"):
-                with open(path, errors="replace") as text:
-                    tail = text.read()[-2000:]
-                print(f"--- {log} ---\n{tail}")
+        print_logs(workdir)
         return 1
     finally:
         scenario.close()

@@ -26,7 +26,8 @@ import tempfile
 import time
 
 from conference_e2e import (HERE, PEER_HOST, PREFIX, SKIP, Failure, JsonLines, TestNetwork,
-                            address, cp1251)
+                            address, cp1251, end_processes, missing_prerequisite,
+                            print_logs)
 
 BURST = 5000
 BURST_TIMEOUT = 300.0
@@ -132,36 +133,15 @@ class Scenario:
                 "problems on standard error")
 
     def close(self) -> None:
-        for process in self.children:
-            if process.poll() is None:
-                process.terminate()
-        for process in self.children:
-            try:
-                process.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait(timeout=10)
+        end_processes(self.children)
         self.net.close()
-
-
-def missing_prerequisite() -> str:
-    if os.geteuid() != 0:
-        return "network namespaces need root"
-    if shutil.which("ip") is None:
-        return "ip is not installed"
-    probe = f"vzprobe{os.getpid() % 100000}"
-    result = subprocess.run(["ip", "netns", "add", probe], capture_output=True, text=True)
-    if result.returncode != 0:
-        return "cannot create a network namespace: " + result.stderr.strip()
-    subprocess.run(["ip", "netns", "del", probe])
-    return ""
 
 
 def main() -> int:
     if len(sys.argv) != 2:
         print(__doc__)
         return 2
-    why = missing_prerequisite()
+    why = missing_prerequisite(tools=("ip",))
     if why:
         print(f"SKIP: {why}")
         return SKIP
@@ -173,11 +153,7 @@ def main() -> int:
         scenario.check_burst()
     except (Failure, subprocess.CalledProcessError, ValueError) as error:
         print(f"FAIL: {error}")
-        for log in sorted(os.listdir(workdir)):
-            path = os.path.join(workdir, log)
-            if os.path.isfile(path) and log.endswith(".log"):
-                with open(path, errors="replace") as text:
-                    print(f"--- {log} ---\n{text.read()[-2000:]}")
+        print_logs(workdir)
         return 1
     finally:
         scenario.close()
