@@ -7,7 +7,6 @@
 #include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QFileDialog>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -121,14 +120,6 @@ void MainWindowUi::setupUi(QWidget* window) {
     tickTimer = new QTimer(window);
     tickTimer->setObjectName(u"tickTimer"_s);
     tickTimer->setInterval(kFirstTickMs);
-
-    saveLogDialog = make<QFileDialog>(u"saveLogDialog"_s, window);
-    saveLogDialog->setAcceptMode(QFileDialog::AcceptSave);
-    saveLogDialog->setFileMode(QFileDialog::AnyFile);
-    saveLogDialog->setDefaultSuffix(u"TXT"_s);
-    saveLogDialog->setNameFilters({u"Текстовые файлы (*.TXT)"_s, u"Все файлы (*)"_s});
-    saveLogDialog->setOption(QFileDialog::DontConfirmOverwrite, false);
-    saveLogDialog->setSizeGripEnabled(true);
 }
 
 QWidget* MainWindowUi::setupStatusLine(QWidget* window) {
