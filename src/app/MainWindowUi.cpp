@@ -137,7 +137,10 @@ QWidget* MainWindowUi::setupStatusLine(QWidget* window) {
     aboutButton->setAccessibleName(u"About"_s);
     auto* rightEdgeSpacer = make<QLabel>(u"rightEdgeSpacer"_s, statusLine, u"    "_s);
     receiveOffLabel = make<QLabel>(u"receiveOffLabel"_s, statusLine, u"Приём отключён"_s);
-    receiveOffLabel->setStyleSheet(u"color: #b00000; font-weight: bold;"_s);
+    // Text and background together, so the notice reads the same on light
+    // and dark themes.
+    receiveOffLabel->setStyleSheet(
+        u"color: white; background-color: #b00000; font-weight: bold; padding: 0px 4px;"_s);
     receiveOffLabel->hide();
 
     layout->addWidget(clockLabel);
@@ -268,9 +271,6 @@ void MainWindowUi::setupSettingsPage(QWidget* page) {
             rule.filter = makeEdit(rule.filterName, group);
             rule.filter->setFixedWidth(kAlertEditWidth);
             rule.filter->setToolTip(u"Имя корреспондента"_s);
-            QPalette white = rule.filter->palette();
-            white.setColor(QPalette::Base, Qt::white);
-            rule.filter->setPalette(white);
             grid->addWidget(rule.box, 0, col);
             grid->addWidget(rule.filter, 1, col);
         };
