@@ -19,7 +19,7 @@ for file in bin/Vesmar \
     share/applications/org.vesmar.Vesmar.desktop \
     share/metainfo/org.vesmar.Vesmar.metainfo.xml \
     share/icons/hicolor/scalable/apps/vesmar.svg \
-    share/doc/vesmar/copyright share/doc/vesmar/changelog.gz; do
+    share/doc/vesmar/copyright share/doc/vesmar/changelog.gz share/man/man1/Vesmar.1.gz; do
     [ -s "$root/$file" ] || fail "$file is missing or empty"
 done
 [ -x "$root/bin/Vesmar" ] || fail "bin/Vesmar is not executable"
