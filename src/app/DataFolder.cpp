@@ -45,7 +45,7 @@ DataFolderPlaces dataFolderPlaces(const QString& programDirectory) {
     return places;
 }
 
-DataFolder prepareDataFolder(const DataFolderPlaces& places) {
+DataFolder chooseDataFolder(const DataFolderPlaces& places) {
     DataFolder folder;
     if ((places.programDirectoryWritable && !places.installed) || places.userDirectory.isEmpty()) {
         folder.path = places.programDirectory;
@@ -61,7 +61,13 @@ DataFolder prepareDataFolder(const DataFolderPlaces& places) {
     folder.perUser = true;
     if (!QDir().mkpath(folder.path)) {
         folder.errors.append(u"Cannot create folder "_s + folder.path);
-        return folder;
+    }
+    return folder;
+}
+
+void copyStartingFiles(DataFolder& folder, const DataFolderPlaces& places) {
+    if (!folder.perUser || !QFileInfo(folder.path).isDir()) {
+        return;
     }
     for (const QString& name : kDataFileNames) {
         const QString target = folder.path + name;
@@ -85,5 +91,4 @@ DataFolder prepareDataFolder(const DataFolderPlaces& places) {
             break;
         }
     }
-    return folder;
 }

@@ -31,9 +31,14 @@ struct DataFolder {
     QStringList errors;  // what could not be prepared, for standard error
 };
 
-// Chooses the folder and, for the per-user one, creates it and copies in the
-// starting files that it lacks.
-[[nodiscard]] DataFolder prepareDataFolder(const DataFolderPlaces& places);
+// Chooses the folder; the per-user one is created when it is missing, so it
+// can be locked.
+[[nodiscard]] DataFolder chooseDataFolder(const DataFolderPlaces& places);
+
+// For the per-user folder: copies in each data file it lacks from the first
+// seed directory that holds one. Run once the folder is locked, so a copy
+// that is refused never touches the files of the one that runs.
+void copyStartingFiles(DataFolder& folder, const DataFolderPlaces& places);
 
 // True when this process may create files in the folder.
 [[nodiscard]] bool isWritableFolder(const QString& path);

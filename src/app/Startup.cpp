@@ -64,10 +64,8 @@ QString findProgramDirectory() {
 int runVesmar(int& argc, char** argv) {
     Application app(argc, argv);
     installQtTranslations(app, QLocale::system());
-    const DataFolder dataFolder = prepareDataFolder(dataFolderPlaces(findProgramDirectory()));
-    for (const QString& error : dataFolder.errors) {
-        std::fprintf(stderr, "%s\n", error.toLocal8Bit().constData());
-    }
+    const DataFolderPlaces places = dataFolderPlaces(findProgramDirectory());
+    DataFolder dataFolder = chooseDataFolder(places);
 
     // The lock guards the data files, so it follows their folder. A copy that
     // cannot tell whether another one runs (the folder cannot be locked at
@@ -76,6 +74,10 @@ int runVesmar(int& argc, char** argv) {
     if (lock.acquire(dataFolder.path) == InstanceLock::Result::HeldByAnother) {
         showAlreadyRunning(app);
         return EXIT_FAILURE;
+    }
+    copyStartingFiles(dataFolder, places);
+    for (const QString& error : dataFolder.errors) {
+        std::fprintf(stderr, "%s\n", error.toLocal8Bit().constData());
     }
 
     // Signals are caught from here on: one that arrives while the window is

@@ -44,7 +44,8 @@ void DataFolderTest::init() {
 
 void DataFolderTest::portableCopyKeepsItsFolder() {
     writeBytes(places_.programDirectory + u"ListCorr.dat"_s, "A _|_ 10.0.0.1\r\n");
-    const DataFolder folder = prepareDataFolder(places_);
+    DataFolder folder = chooseDataFolder(places_);
+    copyStartingFiles(folder, places_);
     QCOMPARE(folder.path, places_.programDirectory);
     QVERIFY(!folder.perUser);
     QVERIFY(folder.copied.isEmpty());
@@ -74,8 +75,11 @@ void DataFolderTest::installedCopyStartsFromTheHandedOutFiles() {
     writeBytes(places_.seedDirectories[1] + u"ListCorr.dat"_s, "OTHER _|_ 10.0.0.2\r\n");
     QFile::setPermissions(listSeed, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
 
-    const DataFolder folder = prepareDataFolder(places_);
+    DataFolder folder = chooseDataFolder(places_);
     QCOMPARE(folder.path, places_.userDirectory);
+    QVERIFY(QFileInfo(folder.path).isDir());  // ready to be locked
+    QVERIFY(!QFileInfo::exists(folder.path + u"ListCorr.dat"_s));
+    copyStartingFiles(folder, places_);
     QVERIFY(folder.perUser);
     QCOMPARE(folder.errors, QStringList());
     QCOMPARE(readBytes(folder.path + u"ListCorr.dat"_s), list);
@@ -100,7 +104,8 @@ void DataFolderTest::laterStartsKeepTheUsersFiles() {
     QVERIFY(QDir().mkpath(places_.userDirectory));
     writeBytes(places_.userDirectory + u"ListCorr.dat"_s, "OWN _|_ 10.0.0.9\r\n");
 
-    const DataFolder folder = prepareDataFolder(places_);
+    DataFolder folder = chooseDataFolder(places_);
+    copyStartingFiles(folder, places_);
     QCOMPARE(folder.copied, QStringList());
     QCOMPARE(readBytes(folder.path + u"ListCorr.dat"_s), QByteArray("OWN _|_ 10.0.0.9\r\n"));
     QVERIFY(!QFileInfo::exists(folder.path + u"Vesmar.ini"_s));  // nothing to start from
@@ -108,13 +113,13 @@ void DataFolderTest::laterStartsKeepTheUsersFiles() {
 
 void DataFolderTest::lockFollowsTheFolder() {
     places_.programDirectoryWritable = false;
-    const DataFolder folder = prepareDataFolder(places_);
+    const DataFolder folder = chooseDataFolder(places_);
     InstanceLock first;
     QCOMPARE(first.acquire(folder.path), InstanceLock::Result::Acquired);
     // Another copy on the same per-user folder is refused, whatever folder
     // its executable is in.
     InstanceLock second;
-    QCOMPARE(second.acquire(prepareDataFolder(places_).path), InstanceLock::Result::HeldByAnother);
+    QCOMPARE(second.acquire(chooseDataFolder(places_).path), InstanceLock::Result::HeldByAnother);
 }
 
 void DataFolderTest::readOnlyFolderIsNotWritable() {
