@@ -5,14 +5,15 @@
 # inside a network namespace of its own (only loopback, so nothing leaves the
 # machine), checks that its window appears, that it bound UDP port 333, that a
 # second start is refused and that its data files land in ~/.config/Vesmar/,
-# then removes the package and checks that the user's files stay.
+# starting from a directory handed out in /usr/share/vesmar/, then removes the
+# package and checks that the user's files stay.
 # Needs root. Usage: tools/try-package.sh [path/to/vesmar_*.deb]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 deb=$(readlink -f "${1:-$(ls build-package/vesmar_*.deb 2>/dev/null | head -n 1)}")
 [ -f "$deb" ] || { echo "No package found; build it first (see README)." >&2; exit 1; }
 [ "$(id -u)" -eq 0 ] || { echo "Run as root: it installs and removes a package." >&2; exit 1; }
-for tool in Xvfb xdotool ip setpriv ss getcap; do
+for tool in Xvfb xdotool ip setpriv ss getcap iconv; do
     command -v "$tool" >/dev/null || { echo "$tool is missing (tools/install-deps.sh)." >&2; exit 1; }
 done
 if dpkg-query -W -f='${Status}' vesmar 2>/dev/null | grep -q 'install ok installed'; then
@@ -28,6 +29,7 @@ cleanup() {
         kill "$pid" 2>/dev/null || true
     done
     ip netns delete "$namespace" 2>/dev/null || true
+    [ -n "${seed_folder:-}" ] && rm -rf "$seed_folder"
     if [ "$installed" -eq 1 ]; then
         apt-get remove -y -qq vesmar >/dev/null 2>&1 || true
     fi
@@ -48,6 +50,13 @@ getcap "$program" | grep -q cap_net_bind_service || fail "the port capability wa
 desktop=/usr/share/applications/org.vesmar.Vesmar.desktop
 command_line=$(sed -n 's/^Exec=//p' "$desktop")
 echo "menu entry command: $command_line"
+
+# An administrator's starting directory, handed out beside the package.
+seed_folder=/usr/share/vesmar
+[ ! -e "$seed_folder" ] || fail "$seed_folder exists already; not touching it"
+mkdir "$seed_folder"
+printf 'АДМИН _|_ 127.0.0.1\r\n' | iconv -f UTF-8 -t CP1251 >"$seed_folder/ListCorr.dat"
+seed_copy=$(cat "$seed_folder/ListCorr.dat")
 
 # A home of the user nobody, and a display and a network of the test's own.
 home="$work/home"
@@ -106,6 +115,10 @@ for file in Vesmar.ini ListCorr.dat; do
     [ -f "$home/.config/Vesmar/$file" ] || fail "$file was not written to ~/.config/Vesmar/"
 done
 [ ! -e "$(dirname "$program")/Vesmar.ini" ] || fail "a data file was written next to the executable"
+echo "directory started from $seed_folder/ListCorr.dat: $(iconv -f CP1251 -t UTF-8 "$home/.config/Vesmar/ListCorr.dat" | tr -d '\r')"
+grep -q 'АДМИН' <(iconv -f CP1251 -t UTF-8 "$home/.config/Vesmar/ListCorr.dat") ||
+    fail "the starting directory was not copied in"
+[ "$(cat "$seed_folder/ListCorr.dat")" = "$seed_copy" ] || fail "the handed-out directory was changed"
 
 step "removing the package"
 apt-get remove -y -qq vesmar >/dev/null 2>&1 || fail "apt-get remove"
