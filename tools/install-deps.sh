@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(
     cmake g++ make pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    qt6-gtk-platformtheme fonts-dejavu-core
+    qt6-gtk-platformtheme qt6-translations-l10n fonts-dejavu-core
+    desktop-file-utils appstream
     libcap2-bin iproute2 python3
     xvfb xauth xdotool x11-utils x11-xkb-utils imagemagick
     libbenchmark-dev

@@ -8,23 +8,34 @@
 #include <QLineEdit>
 #include <QPalette>
 #include <QTabWidget>
+#include <QTimer>
 #include <QWidget>
 
 #include <utility>
 
 namespace {
 
-// Gives a filter edit the look of its rule: white and enabled when the rule
-// is on, the button-face colour and disabled when it is off. The colour is set
-// for every colour group, so a disabled edit shows it as well.
+// After this long an activation that the desktop granted has arrived.
+constexpr int kActivationWaitMs = 300;
+
+// Gives a filter edit the look of its rule: the theme's edit background and
+// enabled when the rule is on, the theme's button face and disabled when it
+// is off. Both colours come from the theme together with the text colour
+// drawn on them, so the text stays readable under light and dark themes. The
+// colours are set for every colour group, so a disabled edit shows them too.
 void showRuleState(const QCheckBox& box, QLineEdit& edit) {
+    const QPalette theme = QApplication::palette(&edit);
     QPalette palette = edit.palette();
     if (box.isChecked()) {
-        palette.setColor(QPalette::Base, Qt::white);
+        palette.setColor(QPalette::Base, theme.color(QPalette::Active, QPalette::Base));
+        palette.setColor(QPalette::Disabled, QPalette::Text,
+                         theme.color(QPalette::Disabled, QPalette::Text));
         edit.setPalette(palette);
         edit.setEnabled(true);
     } else {
-        palette.setColor(QPalette::Base, palette.color(QPalette::Active, QPalette::Button));
+        palette.setColor(QPalette::Base, theme.color(QPalette::Active, QPalette::Button));
+        palette.setColor(QPalette::Disabled, QPalette::Text,
+                         theme.color(QPalette::Disabled, QPalette::ButtonText));
         edit.setPalette(palette);
         edit.setEnabled(false);
     }
@@ -107,6 +118,20 @@ void AttentionAlerts::restoreWindow() {
     window.show();
     window.raise();
     window.activateWindow();
+    // The desktop's focus-stealing prevention may refuse to bring the window
+    // forward. Activation arrives asynchronously, so look again a moment
+    // later and, if the window is still not active, ask for attention: the
+    // task bar entry flashes.
+    QTimer::singleShot(kActivationWaitMs, this, [this] {
+        if (w_.window->isActiveWindow()) {
+            return;
+        }
+        if (requestAttention_) {
+            requestAttention_();
+        } else {
+            QApplication::alert(w_.window);
+        }
+    });
 }
 
 void AttentionAlerts::beep() {
@@ -123,6 +148,10 @@ void AttentionAlerts::setActivityHook(std::function<bool()> isActive) {
 
 void AttentionAlerts::setPopUpHook(std::function<void()> restoreWindow) {
     restoreWindow_ = std::move(restoreWindow);
+}
+
+void AttentionAlerts::setAttentionHook(std::function<void()> requestAttention) {
+    requestAttention_ = std::move(requestAttention);
 }
 
 void AttentionAlerts::setBeepHook(std::function<void()> beep) {

@@ -49,6 +49,8 @@ class AttentionAlerts : public QObject {
     [[nodiscard]] static bool filterMatches(const QString& filter, const QString& subject);
 
     // Restores and raises the main window, then shows its conference page.
+    // When the desktop has not activated the window a moment later, it asks
+    // the desktop for attention instead (the task bar entry flashes).
     void popUp();
     // One default beep. The chat command's empty-message beep goes here too.
     void beep();
@@ -58,6 +60,7 @@ class AttentionAlerts : public QObject {
     void setActivityHook(std::function<bool()> isActive);
     void setPopUpHook(std::function<void()> restoreWindow);
     void setBeepHook(std::function<void()> beep);
+    void setAttentionHook(std::function<void()> requestAttention);
 
     // The activity flag as recorded from the application's activation.
     [[nodiscard]] bool applicationActive() const { return applicationActive_; }
@@ -73,4 +76,5 @@ class AttentionAlerts : public QObject {
     std::function<bool()> isActive_;
     std::function<void()> restoreWindow_;
     std::function<void()> beep_;
+    std::function<void()> requestAttention_;
 };

@@ -4,6 +4,7 @@
 #include "text/Exception.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 
 #include <cstdio>
 
@@ -32,6 +33,7 @@ QString exceptionMessage(const std::exception_ptr& error) {
 void showErrorBox(const QString& title, const QString& text) {
     QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText);
+    box.button(QMessageBox::Ok)->setText(u"OK"_s);  // the same in every locale
     box.exec();
 }
 

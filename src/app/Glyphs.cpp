@@ -3,6 +3,10 @@
 #include <QFont>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStringList>
+
+#include <algorithm>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -47,31 +51,98 @@ QIcon drawnGlyph(Draw draw) {
 
 }  // namespace
 
+namespace {
+
+// One filled, outlined shape of the program's picture.
+struct Shape {
+    QPainterPath path;
+    QColor outline;  // invalid: no outline
+    QColor fill;
+};
+
+// The program's picture in a square of side s: two speech bubbles, the front
+// one with three dots of speech. The pixel and the vector forms both draw
+// these shapes.
+std::vector<Shape> programShapes(qreal s) {
+    std::vector<Shape> shapes;
+    shapes.push_back({bubble(QRectF(s * 0.30, s * 0.06, s * 0.64, s * 0.42), true),
+                      QColor(0x1d, 0x4e, 0x89), QColor(0x5b, 0x9b, 0xd5)});
+    shapes.push_back({bubble(QRectF(s * 0.06, s * 0.36, s * 0.64, s * 0.42), false),
+                      QColor(0xa0, 0x52, 0x00), QColor(0xf5, 0xa6, 0x23)});
+    const qreal r = s * 0.045;
+    for (int i = 0; i < 3; ++i) {
+        QPainterPath dot;
+        dot.addEllipse(QPointF(s * (0.22 + 0.16 * i), s * 0.57), r, r);
+        shapes.push_back({dot, QColor(), QColor(Qt::white)});
+    }
+    return shapes;
+}
+
+qreal outlineWidth(qreal s) {
+    return std::max(1.0, s / 32.0);
+}
+
+QString svgNumber(qreal value) {
+    return QString::number(value, 'f', 2);
+}
+
+// The path as SVG path data: moves, lines and cubic curves.
+QString svgPathData(const QPainterPath& path) {
+    QStringList parts;
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        const QString point = svgNumber(e.x) + u' ' + svgNumber(e.y);
+        switch (e.type) {
+            case QPainterPath::MoveToElement:
+                parts.append(u"M "_s + point);
+                break;
+            case QPainterPath::LineToElement:
+                parts.append(u"L "_s + point);
+                break;
+            case QPainterPath::CurveToElement:
+                parts.append(u"C "_s + point);
+                break;
+            case QPainterPath::CurveToDataElement:
+                parts.append(point);
+                break;
+        }
+    }
+    return parts.join(u' ');
+}
+
+}  // namespace
+
 QPixmap programPicture(int size) {
     QPixmap pixmap = transparentPixmap(size);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
     const qreal s = size;
-    const qreal pen = std::max(1.0, s / 32.0);
-
-    const QPainterPath back = bubble(QRectF(s * 0.30, s * 0.06, s * 0.64, s * 0.42), true);
-    p.setPen(QPen(QColor(0x1d, 0x4e, 0x89), pen));
-    p.setBrush(QColor(0x5b, 0x9b, 0xd5));
-    p.drawPath(back);
-
-    const QPainterPath front = bubble(QRectF(s * 0.06, s * 0.36, s * 0.64, s * 0.42), false);
-    p.setPen(QPen(QColor(0xa0, 0x52, 0x00), pen));
-    p.setBrush(QColor(0xf5, 0xa6, 0x23));
-    p.drawPath(front);
-
-    // Three dots of speech in the front bubble.
-    p.setPen(Qt::NoPen);
-    p.setBrush(Qt::white);
-    const qreal r = s * 0.045;
-    for (int i = 0; i < 3; ++i) {
-        p.drawEllipse(QPointF(s * (0.22 + 0.16 * i), s * 0.57), r, r);
+    for (const Shape& shape : programShapes(s)) {
+        p.setPen(shape.outline.isValid() ? QPen(shape.outline, outlineWidth(s)) : QPen(Qt::NoPen));
+        p.setBrush(shape.fill);
+        p.drawPath(shape.path);
     }
     return pixmap;
+}
+
+QString programPictureSvg() {
+    constexpr qreal s = 256;
+    QString svg =
+        u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        u"<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"256\" height=\"256\" "
+        u"viewBox=\"0 0 256 256\">\n"_s;
+    for (const Shape& shape : programShapes(s)) {
+        svg += u"  <path d=\""_s + svgPathData(shape.path) + u"\" fill=\""_s + shape.fill.name() +
+               u"\" fill-rule=\""_s +
+               (shape.path.fillRule() == Qt::WindingFill ? u"nonzero"_s : u"evenodd"_s) + u'"';
+        if (shape.outline.isValid()) {
+            svg += u" stroke=\""_s + shape.outline.name() + u"\" stroke-width=\""_s +
+                   svgNumber(outlineWidth(s)) + u'"';
+        }
+        svg += u"/>\n"_s;
+    }
+    svg += u"</svg>\n"_s;
+    return svg;
 }
 
 QIcon programIcon() {

@@ -2,11 +2,15 @@
 
 #include <QIcon>
 #include <QPixmap>
+#include <QString>
 
 // Pictures of the program, drawn in code so that no image file is needed.
 
 // The program's picture: two speech bubbles. size is the side in pixels.
 [[nodiscard]] QPixmap programPicture(int size);
+
+// The same picture as an SVG document, for the desktop's icon theme.
+[[nodiscard]] QString programPictureSvg();
 
 // The program's window icon, in several sizes.
 [[nodiscard]] QIcon programIcon();

@@ -10,10 +10,12 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 
+#include <utility>
+
 using namespace Qt::StringLiterals;
 
-LogCommands::LogCommands(ConversationLog& log, QFileDialog& saveDialog, QWidget* boxParent)
-    : log_(log), saveDialog_(saveDialog), boxParent_(boxParent) {}
+LogCommands::LogCommands(ConversationLog& log, SaveDialogSource saveDialog, QWidget* boxParent)
+    : log_(log), saveDialog_(std::move(saveDialog)), boxParent_(boxParent) {}
 
 void LogCommands::copyLogToClipboard() {
     log_.selectAll();
@@ -22,13 +24,14 @@ void LogCommands::copyLogToClipboard() {
 }
 
 void LogCommands::saveLog() {
+    QFileDialog& dialog = *saveDialog_();
     if (!lastFileName_.isEmpty()) {
-        saveDialog_.selectFile(lastFileName_);
+        dialog.selectFile(lastFileName_);
     }
-    if (saveDialog_.exec() != QDialog::Accepted) {
+    if (dialog.exec() != QDialog::Accepted) {
         return;
     }
-    const QStringList chosen = saveDialog_.selectedFiles();
+    const QStringList chosen = dialog.selectedFiles();
     if (chosen.isEmpty() || chosen.first().isEmpty()) {
         return;
     }

@@ -2,18 +2,24 @@
 
 #include <QString>
 
+#include <functional>
+
 class ConversationLog;
 class QFileDialog;
 class QWidget;
 
 // The commands of the log's pop-up menu: copy to the clipboard, save to a
 // text file, clear after a confirmation. They work on the log view and on the
-// window's log save dialog, which the window configures (save mode, default
-// suffix TXT, the two filters, overwrite prompt) and owns.
+// window's log save dialog, which the window configures (createLogSaveDialog)
+// and owns.
 class LogCommands {
   public:
+    // Gives the save dialog; called at each save, so the window can build the
+    // dialog on first use and hand out the same one afterwards.
+    using SaveDialogSource = std::function<QFileDialog*()>;
+
     // boxParent is the window the confirmation box belongs to.
-    LogCommands(ConversationLog& log, QFileDialog& saveDialog, QWidget* boxParent = nullptr);
+    LogCommands(ConversationLog& log, SaveDialogSource saveDialog, QWidget* boxParent = nullptr);
 
     // Selects the whole log and puts its exact text on the clipboard as plain
     // text. The whole log stays selected.
@@ -35,7 +41,7 @@ class LogCommands {
 
   private:
     ConversationLog& log_;
-    QFileDialog& saveDialog_;
+    SaveDialogSource saveDialog_;
     QWidget* boxParent_;
     QString lastFileName_;
 };

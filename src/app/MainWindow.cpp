@@ -9,6 +9,7 @@
 #include "app/DirectoryCommands.h"
 #include "app/ErrorReport.h"
 #include "app/LogCommands.h"
+#include "app/LogSaveDialog.h"
 #include "app/NetworkSweep.h"
 #include "app/PlainMessage.h"
 #include "core/Entry.h"
@@ -62,7 +63,15 @@ MainWindow::MainWindow(QString programDirectory, std::unique_ptr<UdpEndpoint> en
         AttentionAlerts::Widgets{messagePopUpBox, messagePopUpFilter, correspondentPopUpBox,
                                  correspondentPopUpFilter, messageBeepBox, messageBeepFilter,
                                  correspondentBeepBox, correspondentBeepFilter, this, pages});
-    logCommands_ = std::make_unique<LogCommands>(*logView, *saveLogDialog, this);
+    logCommands_ = std::make_unique<LogCommands>(
+        *logView,
+        [this] {
+            if (saveLogDialog == nullptr) {
+                saveLogDialog = createLogSaveDialog(this);
+            }
+            return saveLogDialog;
+        },
+        this);
     networkSweep_ =
         std::make_unique<NetworkSweep>(conference_, *sweepLine, *findOnNetworkAction, this);
     connectEndpoint();

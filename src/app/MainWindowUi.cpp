@@ -9,7 +9,6 @@
 #include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QFileDialog>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -125,14 +124,6 @@ void MainWindowUi::setupUi(QWidget* window) {
     tickTimer = new QTimer(window);
     tickTimer->setObjectName(u"tickTimer"_s);
     tickTimer->setInterval(kFirstTickMs);
-
-    saveLogDialog = make<QFileDialog>(u"saveLogDialog"_s, window);
-    saveLogDialog->setAcceptMode(QFileDialog::AcceptSave);
-    saveLogDialog->setFileMode(QFileDialog::AnyFile);
-    saveLogDialog->setDefaultSuffix(u"TXT"_s);
-    saveLogDialog->setNameFilters({u"Текстовые файлы (*.TXT)"_s, u"Все файлы (*)"_s});
-    saveLogDialog->setOption(QFileDialog::DontConfirmOverwrite, false);
-    saveLogDialog->setSizeGripEnabled(true);
 }
 
 QWidget* MainWindowUi::setupStatusLine(QWidget* window) {
@@ -150,7 +141,10 @@ QWidget* MainWindowUi::setupStatusLine(QWidget* window) {
     aboutButton->setAccessibleName(u"About"_s);
     auto* rightEdgeSpacer = make<QLabel>(u"rightEdgeSpacer"_s, statusLine, u"    "_s);
     receiveOffLabel = make<QLabel>(u"receiveOffLabel"_s, statusLine, u"Приём отключён"_s);
-    receiveOffLabel->setStyleSheet(u"color: #b00000; font-weight: bold;"_s);
+    // Text and background together, so the notice reads the same on light
+    // and dark themes.
+    receiveOffLabel->setStyleSheet(
+        u"color: white; background-color: #b00000; font-weight: bold; padding: 0px 4px;"_s);
     receiveOffLabel->hide();
     lostDatagramsLabel = make<QLabel>(u"lostDatagramsLabel"_s, statusLine);
     lostDatagramsLabel->setStyleSheet(u"color: #b00000;"_s);
@@ -285,9 +279,6 @@ void MainWindowUi::setupSettingsPage(QWidget* page) {
             rule.filter = makeEdit(rule.filterName, group);
             rule.filter->setFixedWidth(kAlertEditWidth);
             rule.filter->setToolTip(u"Имя корреспондента"_s);
-            QPalette white = rule.filter->palette();
-            white.setColor(QPalette::Base, Qt::white);
-            rule.filter->setPalette(white);
             grid->addWidget(rule.box, 0, col);
             grid->addWidget(rule.filter, 1, col);
         };

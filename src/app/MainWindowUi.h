@@ -85,6 +85,8 @@ struct MainWindowUi {
     QAction* saveLogAction = nullptr;
     QAction* clearLogAction = nullptr;
 
+    // The log's save dialog: built on the first save (createLogSaveDialog),
+    // so nothing of it is read from the disk at start.
     QFileDialog* saveLogDialog = nullptr;
 
     void setupUi(QWidget* window);

@@ -4,17 +4,21 @@
 #include "app/Application.h"
 #include "app/CorrespondentDialog.h"
 #include "app/ErrorReport.h"
+#include "app/DataFolder.h"
 #include "app/Glyphs.h"
 #include "app/InstanceLock.h"
 #include "app/MainWindow.h"
 #include "app/OrderlyShutdown.h"
+#include "app/QtTranslations.h"
 #include "app/TerminationSignals.h"
 #include "net/UdpSocketEndpoint.h"
 #include "text/Exception.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 
 #include <cstdio>
@@ -35,6 +39,7 @@ void showAlreadyRunning(const Application& app) {
     std::fflush(stderr);
     QMessageBox box(QMessageBox::NoIcon, app.title(), kAlreadyRunning, QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText);
+    box.button(QMessageBox::Ok)->setText(u"OK"_s);  // the same in every locale
     box.exec();
 }
 
@@ -61,14 +66,21 @@ QString findProgramDirectory() {
 
 int runVesmar(int& argc, char** argv) {
     Application app(argc, argv);
-    const QString programDirectory = findProgramDirectory();
+    installQtTranslations(app, QLocale::system());
+    const DataFolderPlaces places = dataFolderPlaces(findProgramDirectory());
+    DataFolder dataFolder = chooseDataFolder(places);
 
-    // A copy that cannot tell whether another one runs (the folder cannot be
-    // locked at all) starts: refusing would leave the user with nothing.
+    // The lock guards the data files, so it follows their folder. A copy that
+    // cannot tell whether another one runs (the folder cannot be locked at
+    // all) starts: refusing would leave the user with nothing.
     InstanceLock lock;
-    if (lock.acquire(programDirectory) == InstanceLock::Result::HeldByAnother) {
+    if (lock.acquire(dataFolder.path) == InstanceLock::Result::HeldByAnother) {
         showAlreadyRunning(app);
         return EXIT_FAILURE;
+    }
+    copyStartingFiles(dataFolder, places);
+    for (const QString& error : dataFolder.errors) {
+        std::fprintf(stderr, "%s\n", error.toLocal8Bit().constData());
     }
 
     // Signals are caught from here on: one that arrives while the window is
@@ -93,7 +105,7 @@ int runVesmar(int& argc, char** argv) {
         return EXIT_FAILURE;
     }
     const std::unique_ptr<MainWindow> window =
-        createMainWindow(programDirectory, std::move(endpoint));
+        createMainWindow(dataFolder.path, std::move(endpoint));
 
     OrderlyShutdown shutdown(window.get());
     if (terminationSignals) {

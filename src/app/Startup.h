@@ -18,8 +18,9 @@ int runVesmar(int& argc, char** argv);
                                                            std::unique_ptr<UdpEndpoint> endpoint);
 
 // The folder of the running executable, symlinks resolved, ending in "/".
-// Both data files live there. Needs the application object.
+// A portable copy keeps both data files there (see DataFolder.h). Needs the
+// application object.
 [[nodiscard]] QString findProgramDirectory();
 
-// What a second copy started from the same program directory says.
+// What a second copy started on the same data folder says.
 inline const QString kAlreadyRunning = QStringLiteral("Программа уже запущена !");

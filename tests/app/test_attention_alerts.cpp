@@ -1,8 +1,11 @@
 #include "app/AttentionAlerts.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QPalette>
+#include <QScopeGuard>
 #include <QTabWidget>
 #include <QTest>
 #include <QWidget>
@@ -27,6 +30,9 @@ class AttentionAlertsTest : public QObject {
     void popUpShowsTheConferencePage();
     void popUpRestoresAMinimisedWindow();
     void checkBoxesGreyTheirFilters();
+    void filtersStayReadableOnADarkTheme();
+    void refusedActivationAsksForAttention_data();
+    void refusedActivationAsksForAttention();
 
   private:
     // The actions the rules took, in order: "popup" and "beep".
@@ -224,6 +230,63 @@ void AttentionAlertsTest::checkBoxesGreyTheirFilters() {
         boxes_[i]->setChecked(true);
         QCOMPARE(edit->palette().color(QPalette::Base), QColor(Qt::red));
     }
+}
+
+// Under a dark theme the filters take the theme's own background and text
+// colours, never a white field under light text.
+void AttentionAlertsTest::filtersStayReadableOnADarkTheme() {
+    const QPalette light = QApplication::palette();
+    const auto restore = qScopeGuard([&] { QApplication::setPalette(light); });
+    QPalette dark(QColor(0x35, 0x35, 0x35));
+    dark.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
+    dark.setColor(QPalette::Text, QColor(0xee, 0xee, 0xee));
+    dark.setColor(QPalette::Disabled, QPalette::Text, QColor(0x80, 0x80, 0x80));
+    dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0xa0, 0xa0, 0xa0));
+    QApplication::setPalette(dark);
+    cleanup();
+    init();
+
+    const auto readable = [](const QColor& text, const QColor& back) {
+        return std::abs(text.lightness() - back.lightness()) >= 64;
+    };
+    for (std::size_t i = 0; i < 4; ++i) {
+        QLineEdit* edit = edits_[i];
+        QCOMPARE(edit->palette().color(QPalette::Base), dark.color(QPalette::Base));
+        QVERIFY(
+            readable(edit->palette().color(QPalette::Text), edit->palette().color(QPalette::Base)));
+        boxes_[i]->setChecked(false);
+        const QPalette off = edit->palette();
+        QCOMPARE(off.color(QPalette::Disabled, QPalette::Base), dark.color(QPalette::Button));
+        QVERIFY(readable(off.color(QPalette::Disabled, QPalette::Text),
+                         off.color(QPalette::Disabled, QPalette::Base)));
+        boxes_[i]->setChecked(true);
+        QCOMPARE(edit->palette().color(QPalette::Base), dark.color(QPalette::Base));
+    }
+}
+
+void AttentionAlertsTest::refusedActivationAsksForAttention_data() {
+    QTest::addColumn<bool>("granted");
+    QTest::newRow("activation granted") << true;
+    QTest::newRow("activation refused") << false;
+}
+
+void AttentionAlertsTest::refusedActivationAsksForAttention() {
+    QFETCH(bool, granted);
+    int requests = 0;
+    alerts_->setPopUpHook({});  // the real restore
+    alerts_->setAttentionHook([&] { ++requests; });
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+
+    alerts_->popUp();
+    // The desktop decides: the window stays active, or focus-stealing
+    // prevention gives the activation back to the other window at once.
+    QTest::qWait(50);
+    QApplication::setActiveWindow(granted ? window_.get() : &other);
+    QTest::qWait(600);
+    QCOMPARE(window_->isActiveWindow(), granted);
+    QCOMPARE(requests, granted ? 0 : 1);
 }
 
 QTEST_MAIN(AttentionAlertsTest)

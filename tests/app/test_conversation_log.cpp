@@ -1,6 +1,7 @@
 #include "ModalWatch.h"
 #include "app/ConversationLog.h"
 #include "app/LogCommands.h"
+#include "app/LogSaveDialog.h"
 #include "core/FileBytes.h"
 #include "text/Cp1251.h"
 #include "text/Exception.h"
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -51,6 +53,7 @@ class ConversationLogTest : public QObject {
     void saveAddsTxtAndOffersTheLastName();
     void saveReplacesAnExistingFileAfterThePrompt();
     void cancelledSaveWritesNothing();
+    void textFilterShowsTxtOfAnyCase();
     void saveToAFolderThatCannotHoldTheFileFails();
     void saveCutShortKeepsTheOldFileAndFails();
     void clearAsksFirst_data();
@@ -72,14 +75,10 @@ void ConversationLogTest::init() {
     dir_ = std::make_unique<QTemporaryDir>();
     QVERIFY(dir_->isValid());
     log_ = new ConversationLog;
-    // Configured as the main window configures its save dialog.
-    saveLogDialog = new QFileDialog;
-    saveLogDialog->setOption(QFileDialog::DontUseNativeDialog);
-    saveLogDialog->setAcceptMode(QFileDialog::AcceptSave);
-    saveLogDialog->setDefaultSuffix(u"TXT"_s);
-    saveLogDialog->setNameFilters({u"Текстовые файлы (*.TXT)"_s, u"Все файлы (*)"_s});
+    // The main window's own save dialog, opening in the temporary folder.
+    saveLogDialog = createLogSaveDialog(nullptr);
     saveLogDialog->setDirectory(dir_->path());
-    commands_ = new LogCommands(*log_, *saveLogDialog);
+    commands_ = new LogCommands(*log_, [this] { return saveLogDialog; });
 }
 
 void ConversationLogTest::cleanup() {
@@ -218,6 +217,28 @@ void ConversationLogTest::cancelledSaveWritesNothing() {
     QVERIFY(watch.ran());
     QCOMPARE(commands_->lastFileName(), QString());
     QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList());
+}
+
+void ConversationLogTest::textFilterShowsTxtOfAnyCase() {
+    for (const QString& name : {u"a.txt"_s, u"b.TxT"_s, u"c.TXT"_s, u"d.doc"_s, u"txt"_s}) {
+        writeBytes(dir_->filePath(name), QByteArray("x"));
+    }
+    QStringList shown;
+    ModalWatch<QFileDialog> watch([&](QFileDialog* dialog) {
+        const auto close = qScopeGuard([dialog] { dialog->reject(); });
+        QCOMPARE(dialog->selectedNameFilter(), u"Текстовые файлы"_s);
+        auto* list = dialog->findChild<QListView*>(u"listView"_s);
+        QVERIFY(list != nullptr);
+        // The folder is read in the background; wait until its files show.
+        QTRY_COMPARE(list->model()->rowCount(list->rootIndex()), 3);
+        for (int row = 0; row < 3; ++row) {
+            shown.append(list->model()->index(row, 0, list->rootIndex()).data().toString());
+        }
+    });
+    commands_->saveLog();
+    QVERIFY(watch.ran());
+    shown.sort();
+    QCOMPARE(shown, (QStringList{u"a.txt"_s, u"b.TxT"_s, u"c.TXT"_s}));
 }
 
 void ConversationLogTest::saveToAFolderThatCannotHoldTheFileFails() {

@@ -2,17 +2,21 @@
 #include "app/ClockText.h"
 #include "app/ConversationLog.h"
 #include "app/MainWindow.h"
+#include "app/ModalWatch.h"
+#include "core/FileBytes.h"
 #include "support/FakeEndpoint.h"
 #include "support/FakeNetwork.h"
 
 #include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -80,6 +84,8 @@ class MainWindowTest : public QObject {
     void contextMenus_data();
     void contextMenus();
     void closingStopsTimerOnce();
+    void saveOverAnExistingFileAsksFirst_data();
+    void saveOverAnExistingFileAsksFirst();
 };
 
 void MainWindowTest::componentTexts_data() {
@@ -489,6 +495,52 @@ void MainWindowTest::closingStopsTimerOnce() {
     form->tickTimer->start();
     form->close();  // already closed: shutDown does not run again
     QVERIFY(form->tickTimer->isActive());
+}
+
+void MainWindowTest::saveOverAnExistingFileAsksFirst_data() {
+    QTest::addColumn<bool>("replace");
+    QTest::newRow("replaced after Yes") << true;
+    QTest::newRow("kept after No") << false;
+}
+
+// The window's own save command, a name typed without an extension, and a
+// file of that name with ".TXT" already there: the prompt must come, after
+// the extension was added, and decide.
+void MainWindowTest::saveOverAnExistingFileAsksFirst() {
+    QFETCH(bool, replace);
+    ShownWindow form;
+    QTemporaryDir folder;
+    const QString existing = folder.filePath(u"chat.TXT"_s);
+    writeBytes(existing, QByteArray("old\r\n"));
+    form->logView->appendLine(u"A"_s);
+    // Nothing of the dialog exists until the first save.
+    QVERIFY(form->findChildren<QFileDialog*>().isEmpty());
+
+    std::unique_ptr<ModalWatch<QMessageBox>> prompt;
+    QString promptText;
+    bool qtDialog = false;
+    ModalWatch<QFileDialog> watch([&](QFileDialog* dialog) {
+        qtDialog = dialog->testOption(QFileDialog::DontUseNativeDialog);
+        dialog->setDirectory(folder.path());
+        prompt = std::make_unique<ModalWatch<QMessageBox>>([&, dialog](QMessageBox* box) {
+            promptText = box->text();
+            box->button(replace ? QMessageBox::Yes : QMessageBox::No)->click();
+            if (!replace) {
+                QTimer::singleShot(0, dialog, &QDialog::reject);  // then leave the dialog
+            }
+        });
+        auto* edit = dialog->findChild<QLineEdit*>(u"fileNameEdit"_s);
+        edit->setText(u"chat"_s);
+        QTest::keyClick(edit, Qt::Key_Return);
+    });
+    form->saveLogAction->trigger();
+    QVERIFY(watch.ran());
+    QVERIFY(qtDialog);
+    QVERIFY(prompt && prompt->ran());
+    QVERIFY(promptText.contains(u"chat.TXT"_s));
+    QCOMPARE(readBytes(existing), replace ? QByteArray("A\r\n") : QByteArray("old\r\n"));
+    QVERIFY(!QFile::exists(folder.filePath(u"chat"_s)));
+    QCOMPARE(form->findChildren<QFileDialog*>().size(), 1);
 }
 
 QTEST_MAIN(MainWindowTest)
