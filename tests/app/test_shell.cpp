@@ -311,7 +311,7 @@ void ShellTest::aboutBox() {
     QCOMPARE(box.okButton->text(), u"OK"_s);
 
     const QStringList lines = AboutBox::guideLines();
-    QVERIFY2(lines.size() >= 35 && lines.size() <= 45, qPrintable(QString::number(lines.size())));
+    QVERIFY2(lines.size() >= 35 && lines.size() <= 55, qPrintable(QString::number(lines.size())));
     const qsizetype setup = lines.indexOf(u"НАСТРОЙКА :"_s);
     const qsizetype work = lines.indexOf(u"РАБОТА :"_s);
     QVERIFY(setup > 0 && work > setup);
