@@ -331,7 +331,7 @@ std::optional<quint32> UdpSocketEndpoint::lookUp(const QString& name) {
 
 void UdpSocketEndpoint::receivePending() {
     takeIn();
-    if (!deliveryPosted_ && !queue_.empty()) {
+    if (!queue_.empty() && !passTimerActive(deliveryDepth_)) {
         deliverNext();
     }
     reportLoss();
@@ -396,41 +396,69 @@ void UdpSocketEndpoint::reportLoss() {
     }
 }
 
-namespace {
-const auto kDeliveryEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
-}  // namespace
-
-void UdpSocketEndpoint::postDelivery() {
-    deliveryPosted_ = true;
-    QCoreApplication::postEvent(this, new QEvent(kDeliveryEvent));
+bool UdpSocketEndpoint::passTimerActive(int depth) const {
+    return std::cmp_less(depth, passTimers_.size()) &&
+           passTimers_[static_cast<size_t>(depth)].isActive();
 }
 
-bool UdpSocketEndpoint::event(QEvent* event) {
-    if (event->type() == kDeliveryEvent) {
-        deliveryPosted_ = false;
-        if (!queue_.empty()) {
-            deliverNext();
-        }
-        return true;
+void UdpSocketEndpoint::schedulePasses() {
+    if (queue_.empty()) {
+        return;
     }
-    return QObject::event(event);
+    if (std::cmp_greater_equal(deliveryDepth_, passTimers_.size())) {
+        passTimers_.resize(static_cast<size_t>(deliveryDepth_) + 1);
+    }
+    QBasicTimer& timer = passTimers_[static_cast<size_t>(deliveryDepth_)];
+    if (!timer.isActive()) {
+        // A zero timer fires once per pass of the event loop, after the
+        // window's own events, and costs no system call to arm.
+        timer.start(0, this);
+    }
+}
+
+void UdpSocketEndpoint::timerEvent(QTimerEvent* event) {
+    for (QBasicTimer& timer : passTimers_) {
+        if (timer.timerId() == event->timerId()) {
+            if (queue_.empty()) {
+                timer.stop();
+            } else {
+                deliverNext();
+            }
+            return;
+        }
+    }
+    QObject::timerEvent(event);
 }
 
 void UdpSocketEndpoint::deliverNext() {
     Queued queued = std::move(queue_.front());
     queue_.pop_front();
     queuedBytes_ -= std::max(queued.size, 0);
-    if (!queue_.empty()) {
-        postDelivery();
-    }
     receivedLength_ = queued.size;
     current_ = std::move(queued.bytes);
     if (receiveHandler) {
+        // A timer does not fire again while its own handler runs, so a
+        // handler's nested event loop gets a timer of its own for the next
+        // datagrams; it stops once the handler has returned.
+        const int depth = deliveryDepth_++;
+        schedulePasses();
         // A text of this call's own: a nested delivery must not change the
         // fromIP of a handler that is still running.
         const QString fromIP = dottedAddress(queued.address);
+        struct DepthEnd {
+            UdpSocketEndpoint* endpoint;
+            int depth;
+            ~DepthEnd() {
+                endpoint->deliveryDepth_ = depth;
+                for (size_t i = static_cast<size_t>(depth) + 1; i < endpoint->passTimers_.size();
+                     ++i) {
+                    endpoint->passTimers_[i].stop();
+                }
+            }
+        } depthEnd{this, depth};
         receiveHandler(this, receivedLength_, fromIP, queued.port);
     }
+    schedulePasses();
 }
 
 void UdpSocketEndpoint::readDatagram(std::span<char> buffer, int& count) {

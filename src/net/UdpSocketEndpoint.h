@@ -4,6 +4,7 @@
 #include "net/UdpEndpoint.h"
 #include "net/UdpEvents.h"
 
+#include <QBasicTimer>
 #include <QObject>
 #include <QString>
 
@@ -11,6 +12,7 @@
 #include <deque>
 #include <optional>
 #include <span>
+#include <vector>
 
 class QSocketNotifier;
 
@@ -116,7 +118,7 @@ class UdpSocketEndpoint : public QObject, public UdpEndpoint {
     void lookupWaitEnded();
 
   protected:
-    bool event(QEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
 
   private:
     struct Queued {
@@ -134,10 +136,12 @@ class UdpSocketEndpoint : public QObject, public UdpEndpoint {
     void receivePending();
     void takeIn();
     void enqueue(const NativeUdpSocket::Datagram& datagram, const char* bytes);
-    // Delivers the queue's first datagram; asks for the next pass first when
-    // more wait, so a handler's nested loop goes on delivering.
+    // Delivers the queue's first datagram. While more wait, a zero timer of
+    // the current delivery depth delivers one per pass of the event loop,
+    // nested loops of a running handler included.
     void deliverNext();
-    void postDelivery();
+    void schedulePasses();
+    [[nodiscard]] bool passTimerActive(int depth) const;
     void noteKernelDrops(quint32 counter);
     void reportLoss();
     // The destination of a send, in host byte order.
@@ -155,7 +159,9 @@ class UdpSocketEndpoint : public QObject, public UdpEndpoint {
     std::deque<Queued> queue_;
     qint64 queuedBytes_ = 0;
     int queueLimit_ = kQueueDatagrams;
-    bool deliveryPosted_ = false;
+    // One zero timer per depth of handlers running inside each other.
+    std::vector<QBasicTimer> passTimers_;
+    int deliveryDepth_ = 0;
     quint64 queueDrops_ = 0;
     // Drops the system counted on earlier sockets, and the current socket's
     // counter as last read.
