@@ -208,7 +208,6 @@ void MainWindowUi::setupChatPage(QWidget* page) {
     auto* logGroup = make<QGroupBox>(u"logGroup"_s, messagesPanel, u"Информация : "_s);
     auto* logGroupLayout = makeLayout<QVBoxLayout>(logGroup, 4, 0);
     logView = make<ConversationLog>(u"logView"_s, logGroup);
-    logView->setReadOnly(true);
     logView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     logGroupLayout->addWidget(logView);
     messagesLayout->addWidget(logGroup, 1);
