@@ -3,6 +3,7 @@
 #include "app/CodePageValidator.h"
 #include "app/ConversationLog.h"
 #include "app/Glyphs.h"
+#include "app/UniformListView.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -22,6 +23,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <type_traits>
 
 using namespace Qt::StringLiterals;
 
@@ -65,11 +68,14 @@ QLabel* makeBoldLabel(const QString& name, const QString& text, QWidget* parent)
 }
 
 // A single-selection list that shows lines and never edits them.
-QListView* makeList(const QString& name, QWidget* parent) {
-    auto* list = make<QListView>(name, parent);
+template <typename View>
+View* makeList(const QString& name, QWidget* parent) {
+    auto* list = make<View>(name, parent);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    list->setUniformItemSizes(true);
+    if constexpr (std::is_same_v<View, QListView>) {
+        list->setUniformItemSizes(true);
+    }
     return list;
 }
 
@@ -236,7 +242,7 @@ void MainWindowUi::setupChatPage(QWidget* page) {
     correspondentsLayout->addWidget(rosterHeader);
 
     // Any font shows Cyrillic; the lists need no character-set setting.
-    rosterView = makeList(u"rosterView"_s, correspondentsGroup);
+    rosterView = makeList<UniformListView>(u"rosterView"_s, correspondentsGroup);
     correspondentsLayout->addWidget(rosterView, 1);
 
     auto* selfNameGroup = make<QGroupBox>(u"selfNameGroup"_s, correspondentsGroup, u"Ваше имя :"_s);
@@ -316,7 +322,7 @@ void MainWindowUi::setupSettingsPage(QWidget* page) {
     auto* directoryLayout = makeLayout<QVBoxLayout>(directoryGroup, 4, 2);
     QLabel* directoryLabel =
         makeBoldLabel(u"directoryLabel"_s, u"Полный список : "_s, directoryGroup);
-    directoryView = makeList(u"directoryView"_s, directoryGroup);
+    directoryView = makeList<QListView>(u"directoryView"_s, directoryGroup);
     directoryLayout->addWidget(directoryLabel);
     directoryLayout->addWidget(directoryView, 1);
     layout->addWidget(directoryGroup, 1, Qt::AlignLeft);

@@ -1,6 +1,7 @@
 #include "app/ClockText.h"
 #include "app/ConversationLog.h"
 #include "app/MainWindow.h"
+#include "app/UniformListView.h"
 #include "support/FakeEndpoint.h"
 #include "support/FakeNetwork.h"
 
