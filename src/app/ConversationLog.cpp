@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QTextLayout>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -17,7 +18,17 @@ constexpr qreal kMargin = 4;
 
 }  // namespace
 
-ConversationLog::ConversationLog(QWidget* parent) : QAbstractScrollArea(parent) {
+ConversationLog::ConversationLog(QWidget* parent)
+    : QAbstractScrollArea(parent), followTimer_(new QTimer(this)) {
+    followTimer_->setSingleShot(true);
+    followTimer_->setInterval(kFollowMs);
+    connect(followTimer_, &QTimer::timeout, this, [this] {
+        if (pending_) {
+            pending_ = false;
+            followEnd();
+            followTimer_->start();
+        }
+    });
     setFocusPolicy(Qt::StrongFocus);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -33,6 +44,17 @@ ConversationLog::~ConversationLog() = default;
 void ConversationLog::appendLine(const QString& text) {
     log_.append(text);
     anchor_ = caret_ = endPosition();
+    // The first line after a quiet spell shows at once; the lines after it
+    // wait for the timer.
+    if (followTimer_->isActive()) {
+        pending_ = true;
+        return;
+    }
+    followEnd();
+    followTimer_->start();
+}
+
+void ConversationLog::followEnd() {
     updateScrollRange();
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());
     viewport()->update();
@@ -40,6 +62,7 @@ void ConversationLog::appendLine(const QString& text) {
 
 void ConversationLog::clear() {
     log_.clear();
+    pending_ = false;
     anchor_ = caret_ = Position{};
     updateScrollRange();
     viewport()->update();

@@ -9,10 +9,13 @@
 #include <vector>
 
 class QTextLayout;
+class QTimer;
 
 // The conversation log: a read-only view of the received chat lines. It holds
 // the exact text once (LogText) and lays out only the lines in sight when it
-// paints, so an append costs the same however long the log is. Lines wrap at
+// paints, so an append costs the same however long the log is. While lines
+// pour in, the view follows them at most kFollowMs apart rather than at every
+// line, so a flood does not spend its time painting. Lines wrap at
 // the view's width; the vertical scroll bar counts shown lines, and at its
 // end the last line stands at the bottom. A person scrolls, selects with the
 // mouse (Ctrl+A selects all) and copies the selection (Ctrl+C).
@@ -25,6 +28,9 @@ class ConversationLog : public QAbstractScrollArea {
         qsizetype column = 0;
         auto operator<=>(const Position&) const = default;
     };
+
+    // The shortest time between two repaints that follow appended lines.
+    static constexpr int kFollowMs = 30;
 
     explicit ConversationLog(QWidget* parent = nullptr);
     ~ConversationLog() override;
@@ -77,10 +83,16 @@ class ConversationLog : public QAbstractScrollArea {
     void updateScrollRange();
     [[nodiscard]] bool atEnd() const;
     void setCaret(Position caret, bool keepAnchor);
+    // Shows the end of the log: scroll range, position and a repaint.
+    void followEnd();
     void copySelection();
 
     LogText log_;
     Position anchor_;
     Position caret_;
     bool selecting_ = false;
+    // Runs while appends are held back from the view; pending_ says that
+    // lines came meanwhile.
+    QTimer* followTimer_ = nullptr;
+    bool pending_ = false;
 };
