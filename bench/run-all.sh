@@ -99,7 +99,12 @@ if [[ $(id -u) != 0 ]]; then
     echo "run-all.sh needs root for its network namespace (the program binds UDP port 333)" >&2
     exit 1
 fi
-cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVESMAR_TESTS=OFF >/dev/null
+generator=()
+if [[ ! -f $build/CMakeCache.txt ]] && command -v ninja >/dev/null; then
+    generator=(-G Ninja)
+fi
+cmake -S "$here" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release -DVESMAR_TESTS=OFF \
+    >/dev/null
 cmake --build "$build" -j2 >/dev/null
 if [[ ! -x $build/bench/startup_probe ]]; then
     echo "startup_probe was not built: install libxcb1-dev (tools/install-deps.sh)" >&2

@@ -9,7 +9,7 @@ packages=(
     qt6-gtk-platformtheme fonts-dejavu-core
     libcap2-bin iproute2 python3
     xvfb xauth xdotool x11-utils x11-xkb-utils imagemagick
-    libbenchmark-dev
+    libbenchmark-dev libxcb1-dev
 )
 
 missing=()
