@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
     QObject::connect(&clock, &QTimer::timeout, [&ticks] { ++ticks; });
     clock.start(1000);
 
-    window.resize(580, 400);
+    window.resize(653, 482);  // the size of the program's window
     window.show();
     return QApplication::exec();
 }
