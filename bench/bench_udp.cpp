@@ -39,8 +39,9 @@ double median(std::vector<double> values) {
 }
 
 void drain(NativeUdpSocket& socket) {
-    std::array<char, 2048> area{};
-    while (socket.receive(area).error == 0) {
+    std::vector<char> area(32 * 2048);
+    std::array<NativeUdpSocket::Datagram, 32> datagrams{};
+    while (socket.receiveMany(area, 2048, datagrams).count > 0) {
     }
 }
 

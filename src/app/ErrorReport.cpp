@@ -5,6 +5,8 @@
 
 #include <QMessageBox>
 
+#include <cstdio>
+
 using namespace Qt::StringLiterals;
 
 QString errorReportText(const QString& message) {
@@ -31,4 +33,16 @@ void showErrorBox(const QString& title, const QString& text) {
     QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText);
     box.exec();
+}
+
+void writeErrorLine(const QString& text) {
+    QString line;
+    for (const QString& part : QString(text).replace(u"\r\n"_s, u"\n"_s).split(u'\n')) {
+        if (!line.isEmpty()) {
+            line += line.endsWith(u':') ? u" "_s : u"; "_s;
+        }
+        line += part;
+    }
+    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+    std::fflush(stderr);
 }

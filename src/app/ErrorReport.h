@@ -17,3 +17,7 @@
 
 // Shows the report box and waits for OK. The text is shown as plain text.
 void showErrorBox(const QString& title, const QString& text);
+
+// Writes the text to standard error as one line (its line breaks become
+// "; "), for when nobody is there to answer a box.
+void writeErrorLine(const QString& text);

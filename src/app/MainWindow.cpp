@@ -12,6 +12,7 @@
 #include "app/PlainMessage.h"
 #include "app/UniformListView.h"
 #include "core/Entry.h"
+#include "core/SelfName.h"
 #include "core/Settings.h"
 #include "net/BindFailureMessage.h"
 #include "net/UdpSocketEndpoint.h"
@@ -78,6 +79,7 @@ MainWindow::~MainWindow() {
     directoryView->setModel(nullptr);
     rosterView->setModel(nullptr);
     endpoint_->receiveHandler = nullptr;
+    endpoint_->lossHandler = nullptr;
     endpoint_->invalidHostHandler = nullptr;
     endpoint_->invalidBufferHandler = nullptr;
 }
@@ -94,6 +96,7 @@ void MainWindow::connectEndpoint() {
     // failures after the box.
     endpoint_->receiveHandler = [this](QObject* /*sender*/, int numberBytes, const QString& fromIP,
                                        int /*port*/) { receiveDatagram(numberBytes, fromIP); };
+    endpoint_->lossHandler = [this](quint64 lost) { showLostDatagrams(lost); };
     endpoint_->invalidHostHandler = [this](bool& /*retry*/) { reportInvalidHost(); };
     endpoint_->invalidBufferHandler = [this](bool& /*repaired*/, std::span<char> /*buffer*/,
                                              int& /*count*/) { reportInvalidBuffer(); };
@@ -217,7 +220,7 @@ void MainWindow::showStartupNotices() {
         bindFailureMessage(endpoint_->bindState(), endpoint_->bindFailureReason(),
                            QCoreApplication::applicationFilePath());
     if (!bindFailure.isEmpty()) {
-        showPlainMessage(bindFailure, this);
+        tell(bindFailure);
     }
 }
 
@@ -264,7 +267,7 @@ void MainWindow::shutDown() {
         errors.append(error.message());
     }
     for (const QString& notice : saved.notSaved) {
-        showPlainMessage(notice, this);
+        tell(notice);
     }
     for (const QString& error : errors) {
         Application::reportErrorMessage(error);
@@ -333,12 +336,24 @@ void MainWindow::showAbout() {
 void MainWindow::registerWithDirectory() {
     ++registrations_;
     if (conference_.registerAll() == PresenceOutcome::NameTooLong) {
-        showPlainMessage(ConferenceTexts::nameTooLong(), this);
+        tell(ConferenceTexts::nameTooLong());
     }
 }
 
 void MainWindow::updateSelfName() {
-    conference_.setSelfName(normalizeSelfName(selfNameEdit->text()));
+    const QString typed = selfNameEdit->text();
+    const QString cleaned = cleanTypedSelfName(typed);
+    if (cleaned != typed) {
+        // Setting the text comes back here with the clean name. The user is
+        // told once, after the keystroke has been handled.
+        selfNameEdit->setText(cleaned);
+        if (!std::exchange(selfNameNoticeShown_, true)) {
+            QTimer::singleShot(0, this,
+                               [this] { tell(ConferenceTexts::selfNameCleaned(selfName())); });
+        }
+        return;
+    }
+    conference_.setSelfName(normalizeSelfName(typed));
 }
 
 void MainWindow::sendMessage() {
@@ -353,10 +368,10 @@ void MainWindow::sendMessage() {
             moveFocusToMessage();
             break;
         case ChatOutcome::NameTooLong:
-            showPlainMessage(ConferenceTexts::nameTooLong(), this);
+            tell(ConferenceTexts::nameTooLong());
             break;
         case ChatOutcome::TooLong:
-            showPlainMessage(ConferenceTexts::chatTooLong(), this);
+            tell(ConferenceTexts::chatTooLong());
             break;
     }
 }
@@ -393,7 +408,7 @@ void MainWindow::deleteAllEntries() {
 
 void MainWindow::checkLink() {
     if (conference_.checkLink() == LinkCheckOutcome::IncorrectCorrespondent) {
-        showPlainMessage(ConferenceTexts::incorrectCorrespondent(), this);
+        tell(ConferenceTexts::incorrectCorrespondent());
     }
 }
 
@@ -407,9 +422,9 @@ void MainWindow::shareSelectedEntry() {
 
 void MainWindow::showSharingOutcome(const SharingOutcome& outcome) {
     if (outcome.outcome == PresenceOutcome::NameTooLong) {
-        showPlainMessage(ConferenceTexts::nameTooLong(), this);
+        tell(ConferenceTexts::nameTooLong());
     } else if (outcome.entriesNotSent > 0) {
-        showPlainMessage(ConferenceTexts::entriesNotSent(outcome.entriesNotSent), this);
+        tell(ConferenceTexts::entriesNotSent(outcome.entriesNotSent));
     }
 }
 
@@ -418,6 +433,10 @@ void MainWindow::showLinkCheckResult(const QString& fromIP, const QString& name)
     // answers that arrive while it is open show in it instead of stacking
     // boxes inside boxes without bound.
     const QString text = ConferenceTexts::linkCheckResult(fromIP, name);
+    if (unattended_) {
+        tell(text);
+        return;
+    }
     if (linkCheckBox_) {
         linkCheckBox_->setText(text);
         return;
@@ -443,12 +462,29 @@ void MainWindow::receiveDatagram(int numberBytes, const QString& fromIP) {
     conference_.dispatch(numberBytes, fromIP);
 }
 
+void MainWindow::showLostDatagrams(quint64 lost) {
+    lostDatagramsLabel->setText(ConferenceTexts::lostDatagrams(lost));
+    lostDatagramsLabel->setVisible(lost > 0);
+}
+
 void MainWindow::reportInvalidHost() {
-    showPlainMessage(ConferenceTexts::invalidHost(), this);
+    tell(ConferenceTexts::invalidHost());
 }
 
 void MainWindow::reportInvalidBuffer() {
-    showPlainMessage(ConferenceTexts::bufferInvalid(), this);
+    tell(ConferenceTexts::bufferInvalid());
+}
+
+void MainWindow::endUnattended() {
+    unattended_ = true;
+}
+
+void MainWindow::tell(const QString& text) {
+    if (unattended_) {
+        writeErrorLine(text);
+    } else {
+        showPlainMessage(text, this);
+    }
 }
 
 int MainWindow::recipientIndex() const {

@@ -41,6 +41,10 @@ class MainWindow : public QWidget, public MainWindowUi {
     // nothing while they are not attached.
     void attachDialogs(CorrespondentDialog* correspondentDialog, AboutBox* aboutBox);
 
+    // From now on nobody answers boxes (an end by signal): what the window
+    // would show in a box goes to standard error instead, one line each.
+    void endUnattended();
+
     // Shows, once, what start-up found and the user must know about: errors
     // met while loading the data files, and a port that could not be bound.
     // Called from the event loop once the window is visible.
@@ -76,6 +80,8 @@ class MainWindow : public QWidget, public MainWindowUi {
     // The endpoint's events.
     void receiveDatagram(int numberBytes, const QString& fromIP);
     void reportInvalidHost();
+    // Shows in the status line how many datagrams were lost on arrival.
+    void showLostDatagrams(quint64 lost);
     void reportInvalidBuffer();
 
     // The recipient choice: 0 "Всем", 1 "Выборочно".
@@ -105,6 +111,8 @@ class MainWindow : public QWidget, public MainWindowUi {
     void connectConference();
     void connectContextMenus();
     void openContextMenuFromKeyboard();
+    // A message box with OK, or a line on standard error once unattended.
+    void tell(const QString& text);
     void showLinkCheckResult(const QString& fromIP, const QString& name);
     void showSharingOutcome(const SharingOutcome& outcome);
     [[nodiscard]] bool waitingForLookup() const;
@@ -120,6 +128,8 @@ class MainWindow : public QWidget, public MainWindowUi {
     bool destroyed_ = false;
     bool closeDeferred_ = false;
     bool startupNoticesShown_ = false;
+    bool selfNameNoticeShown_ = false;
+    bool unattended_ = false;
     std::exception_ptr startupError_;
     QStringList loadErrors_;
     Conference conference_;

@@ -154,10 +154,14 @@ QWidget* MainWindowUi::setupStatusLine(QWidget* window) {
     receiveOffLabel = make<QLabel>(u"receiveOffLabel"_s, statusLine, u"Приём отключён"_s);
     receiveOffLabel->setStyleSheet(u"color: #b00000; font-weight: bold;"_s);
     receiveOffLabel->hide();
+    lostDatagramsLabel = make<QLabel>(u"lostDatagramsLabel"_s, statusLine);
+    lostDatagramsLabel->setStyleSheet(u"color: #b00000;"_s);
+    lostDatagramsLabel->hide();
 
     layout->addWidget(clockLabel);
     layout->addSpacing(16);
     layout->addWidget(receiveOffLabel);
+    layout->addWidget(lostDatagramsLabel);
     layout->addStretch(1);
     layout->addWidget(menuHint);
     layout->addSpacing(8);

@@ -27,7 +27,8 @@ struct MainWindowUi {
     // Status line.
     QLabel* clockLabel = nullptr;
     QToolButton* aboutButton = nullptr;
-    QLabel* receiveOffLabel = nullptr;  // shown while the port could not be bound
+    QLabel* receiveOffLabel = nullptr;     // shown while the port could not be bound
+    QLabel* lostDatagramsLabel = nullptr;  // shown once a datagram was lost on arrival
 
     // The two pages: 0 the conference, 1 the settings.
     QTabWidget* pages = nullptr;

@@ -3,6 +3,7 @@
 #include "app/AboutBox.h"
 #include "app/Application.h"
 #include "app/CorrespondentDialog.h"
+#include "app/ErrorReport.h"
 #include "app/Glyphs.h"
 #include "app/InstanceLock.h"
 #include "app/MainWindow.h"
@@ -24,6 +25,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int kConferencePort = 333;
+// An end by signal is over within 5 s, whatever hangs.
+constexpr int kSignalEndDeadlineMs = 4500;
 
 // Shown before the title is set, so the box carries the executable's name.
 // The line on standard error lets scripts see the refusal too.
@@ -94,8 +97,17 @@ int runVesmar(int& argc, char** argv) {
 
     OrderlyShutdown shutdown(window.get());
     if (terminationSignals) {
-        QObject::connect(terminationSignals.get(), &TerminationSignals::requested, &shutdown,
-                         &OrderlyShutdown::start);
+        // Nobody is there to answer a box: what would be one goes to standard
+        // error, and the end has a deadline.
+        QObject::connect(
+            terminationSignals.get(), &TerminationSignals::requested, &shutdown,
+            [&app, &shutdown, window = window.get()] {
+                TerminationSignals::armDeadline(kSignalEndDeadlineMs);
+                app.setErrorPresenter(
+                    [](const QString& /*title*/, const QString& text) { writeErrorLine(text); });
+                window->endUnattended();
+                shutdown.start();
+            });
     }
 
     window->show();

@@ -8,7 +8,10 @@
 #include <unistd.h>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <cstdlib>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 
@@ -65,6 +68,17 @@ TerminationSignals::~TerminationSignals() {
     g_writeFd = -1;
     ::close(writeFd);
     ::close(readFd_);
+}
+
+void TerminationSignals::armDeadline(int milliseconds) {
+    const QByteArray line =
+        (u"Зовница: завершение не уложилось в срок и прервано."_s).toLocal8Bit() + '\n';
+    std::thread([milliseconds, line] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+        [[maybe_unused]] const ssize_t written =
+            ::write(STDERR_FILENO, line.constData(), static_cast<size_t>(line.size()));
+        ::_exit(EXIT_FAILURE);
+    }).detach();
 }
 
 void TerminationSignals::readPipe() {

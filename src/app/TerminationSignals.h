@@ -17,6 +17,11 @@ class TerminationSignals : public QObject {
     explicit TerminationSignals(QObject* parent = nullptr);
     ~TerminationSignals() override;
 
+    // Ends the process, with a line on standard error, if it is still running
+    // after this many milliseconds: an end by signal must end even where a
+    // step of it hangs (a name server that never answers).
+    static void armDeadline(int milliseconds);
+
   signals:
     // The first termination signal arrived; signalNumber says which.
     void requested(int signalNumber);

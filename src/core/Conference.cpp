@@ -4,6 +4,8 @@
 #include "text/Exception.h"
 #include "text/Normalization.h"
 
+#include <utility>
+
 using DatagramParser::Keyword;
 using DatagramParser::KeywordMatch;
 
@@ -39,7 +41,15 @@ PresenceOutcome Conference::sendToDirectory(const QString& keyword) {
     const QString text = Protocol::controlText(keyword, selfName_);
     // One line that cannot be sent to (a host name that does not resolve)
     // must not cut off every line after it, so the loop goes on and the
-    // failures are reported once at its end.
+    // failures are reported once at its end. Nor may it stop the loop for a
+    // question of its own: the endpoint's invalid-host event stays quiet
+    // until the loop is over (a send nested in a lookup wait meanwhile
+    // fails quietly too, and raises as usual).
+    const struct QuietLookups {
+        UdpEndpoint& endpoint;
+        InvalidHostHandler saved = std::exchange(endpoint.invalidHostHandler, nullptr);
+        ~QuietLookups() { endpoint.invalidHostHandler = std::move(saved); }
+    } quietLookups{endpoint_};
     QList<ConferenceTexts::SendFailure> failures;
     for (int i = 0; i < directory_.count(); ++i) {
         QString name;

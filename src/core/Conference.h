@@ -6,6 +6,7 @@
 #include "core/Entry.h"
 #include "core/EntryList.h"
 #include "core/Protocol.h"
+#include "core/SelfName.h"
 
 #include <QObject>
 #include <QString>
@@ -73,8 +74,9 @@ class Conference : public QObject {
     // Who takes part now, sorted; filled and emptied by received datagrams.
     [[nodiscard]] EntryList& roster() { return roster_; }
 
-    // The self name as sent, already normalised (normalizeSelfName).
-    void setSelfName(const QString& name) { selfName_ = name; }
+    // The self name as sent, already normalised (normalizeSelfName). It is
+    // cleaned here once more, so no name that goes out reads as a request.
+    void setSelfName(const QString& name) { selfName_ = cleanSelfName(name); }
     [[nodiscard]] const QString& selfName() const { return selfName_; }
 
     // Registration ("MYNAMEIS2:" + self name) to every directory address.

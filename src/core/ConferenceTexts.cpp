@@ -35,6 +35,16 @@ QString linkCheckResult(const QString& fromIP, const QString& name) {
     return u"Проверка связи -> ОК.  Имя корреспондента ("_s + fromIP + u") =\""_s + name + u"\""_s;
 }
 
+QString lostDatagrams(quint64 count) {
+    return u"Потеряно датаграмм: "_s + QString::number(count);
+}
+
+QString selfNameCleaned(const QString& cleaned) {
+    return u"Имя содержит служебные слова сети и было бы принято за команду. "
+           u"Оно изменено: "_s +
+           cleaned;
+}
+
 QString sendFailures(const QList<SendFailure>& failures) {
     QStringList lines{u"Не удалось отправить по адресам:"_s};
     for (const SendFailure& failure : failures) {

@@ -27,6 +27,13 @@ namespace ConferenceTexts {
 // shown as received, not upper-cased.
 [[nodiscard]] QString linkCheckResult(const QString& fromIP, const QString& name);
 
+// The status line's count of datagrams lost on arrival.
+[[nodiscard]] QString lostDatagrams(quint64 count);
+
+// The self name held text that peers read as a request; cleaned is what is
+// sent instead.
+[[nodiscard]] QString selfNameCleaned(const QString& cleaned);
+
 // One address a loop could not send to, and the endpoint's reason.
 struct SendFailure {
     QString address;

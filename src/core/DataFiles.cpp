@@ -1,8 +1,10 @@
 #include "core/DataFiles.h"
+#include "core/ConferenceTexts.h"
 
 #include "core/DirectoryFile.h"
 #include "core/Entry.h"
 #include "core/FileErrorTexts.h"
+#include "core/SelfName.h"
 #include "core/SettingsFile.h"
 #include "text/Exception.h"
 
@@ -28,7 +30,11 @@ DataFiles::Loaded DataFiles::load() {
         settingsReadWhole_ = false;
         loaded.errors.append(error.message());
     }
-    loaded.settings.myName = normalizeSelfName(loaded.settings.myName);
+    const QString storedName = loaded.settings.myName;
+    loaded.settings.myName = normalizeSelfName(storedName);
+    if (cleanTypedSelfName(storedName) != storedName) {
+        loaded.errors.append(ConferenceTexts::selfNameCleaned(loaded.settings.myName));
+    }
 
     try {
         DirectoryFile::Contents contents = DirectoryFile::read(directoryPath_);

@@ -49,11 +49,20 @@ DirectoryFile::Contents DirectoryFile::read(const QString& path) {
 void DirectoryFile::write(const QString& path, const QStringList& lines) {
     QByteArray bytes;
     for (const QString& line : lines) {
-        bytes += Cp1251::encode(line).replace('\0', '?');
+        // A line stays one line: NUL would end the file early and CR or LF
+        // would split it into lines of someone else's choosing.
+        QByteArray encoded = Cp1251::encode(line);
+        for (char& byte : encoded) {
+            if (byte == '\0' || byte == '\r' || byte == '\n') {
+                byte = '?';
+            }
+        }
+        bytes += encoded;
         bytes += "\r\n";
     }
+    // All or nothing: where no temporary file can be made beside it, the old
+    // file is kept as it is and the save reported as failed.
     QSaveFile file(path);
-    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
         throw Exception(cannotCreateFileText(path));
     }

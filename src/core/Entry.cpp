@@ -1,5 +1,6 @@
 #include "core/Entry.h"
 
+#include "core/SelfName.h"
 #include "text/Normalization.h"
 
 namespace {
@@ -35,5 +36,5 @@ bool splitEntry(QString entry, QString& name, QString& address) {
 QString normalizeSelfName(QString text) {
     cutSpaces(text);
     upperCaseRussianLatin(text);
-    return text;
+    return cleanSelfName(text);
 }

@@ -16,8 +16,9 @@ inline const QString kEntrySeparator = QStringLiteral("_|_");
 // with both outputs empty, when the text holds no separator or only blanks.
 bool splitEntry(QString entry, QString& name, QString& address);
 
-// The self name as sent to others: the field's text with its blanks cut and
-// upper-cased. The field itself keeps the text as typed.
+// The self name as sent to others: the field's text with its blanks cut,
+// upper-cased and cleaned of protocol text (cleanSelfName). The field itself
+// keeps the text as typed.
 [[nodiscard]] QString normalizeSelfName(QString text);
 
 // The self name used when the settings hold none.

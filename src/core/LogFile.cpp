@@ -27,7 +27,6 @@ bool writeInPlace(const QString& path, const QByteArray& bytes) {
 // and the earlier file stays as it was.
 bool replaceWhole(const QString& path, const QByteArray& bytes) {
     QSaveFile file(path);
-    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly)) {
         return false;
     }

@@ -83,6 +83,20 @@ QString oneLine(QString text) {
     return text;
 }
 
+// The value as written after "=": quoted where reading would otherwise change
+// it (blanks at its ends are cut, and one pair of enclosing quotes removed).
+QString storedValue(const QString& value) {
+    const QString text = oneLine(value);
+    if (text.isEmpty()) {
+        return text;
+    }
+    const bool blankAtEnd = isBlank(text.front()) || isBlank(text.back());
+    if (blankAtEnd || withoutQuotes(text).size() != text.size()) {
+        return u'"' + text + u'"';
+    }
+    return text;
+}
+
 }  // namespace
 
 ProfileFile::ProfileFile(QString path) : path_(std::move(path)) {
@@ -166,7 +180,7 @@ void ProfileFile::insertLine(qsizetype at, QString text) {
 }
 
 void ProfileFile::setValue(const QString& section, const QString& key, const QString& value) {
-    const QString written = oneLine(value);
+    const QString written = storedValue(value);
     const Position position = locate(section, key);
     if (position.key >= 0) {
         Line& line = lines_[position.key];
@@ -204,7 +218,6 @@ void ProfileFile::close() {
     }
     const QByteArray bytes = content();
     QSaveFile file(path_);
-    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
         throw Exception(unableToWriteText(path_));
     }

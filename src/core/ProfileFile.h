@@ -47,12 +47,14 @@ class ProfileFile {
 
     // Sets the key to the value, creating the section and the key as needed.
     // The value is written as it is, except that CR, LF and NUL, which would
-    // break the line structure of the file, are written as blanks.
+    // break the line structure of the file, are written as blanks; a value
+    // that reading would change (blanks at its ends, enclosing quotes) is
+    // written in quotes, so it reads back as written.
     void setValue(const QString& section, const QString& key, const QString& value);
 
     // Writes the file if a value changed since it was read: all or nothing,
-    // through a temporary file renamed over the old one (or, in a folder where
-    // no new file can be made but the file itself is writable, in place).
+    // through a temporary file renamed over the old one. Where no temporary
+    // file can be made, the old file stays untouched.
     // Throws Exception("Unable to write to <full path>") when that fails.
     void close();
 

@@ -52,9 +52,26 @@ class NativeUdpSocket {
     // Sends data as one datagram.
     [[nodiscard]] int sendTo(std::span<const char> data, quint32 address, quint16 port);
 
-    // Reads one waiting datagram into the area. When none waits, error is a
-    // tolerated code (see isTolerated).
-    [[nodiscard]] Datagram receive(std::span<char> area);
+    // Reads up to out.size() waiting datagrams in one call, datagram i into
+    // area[i * slotSize, (i + 1) * slotSize). Gives how many were read (0 when
+    // none waited or the read failed; error says which: a tolerated code, see
+    // isTolerated, when none waited). kernelDrops is set
+    // to the system's count of datagrams it dropped for want of buffer room,
+    // when the system reports it (see countKernelDrops).
+    struct Batch {
+        int count = 0;
+        int error = 0;
+        std::optional<quint32> kernelDrops;
+    };
+    [[nodiscard]] Batch receiveMany(std::span<char> area, size_t slotSize, std::span<Datagram> out);
+
+    // Asks the system to report with every read how many datagrams it dropped
+    // on this socket because its receive buffer was full.
+    [[nodiscard]] int countKernelDrops();
+    // Asks for a receive buffer of about this many bytes, beyond the usual
+    // limit where the program may (a privileged program), else as far as
+    // the system allows. Gives the size the system granted.
+    int growReceiveBuffer(int bytes);
 
     // The text as a numeric IPv4 address by the rules of inet_addr: one to
     // four parts, each decimal, octal (leading 0) or hexadecimal (0x); the

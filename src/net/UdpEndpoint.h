@@ -32,8 +32,12 @@ class UdpEndpoint {
     // The system's words for a failed bind; empty when bound.
     [[nodiscard]] virtual QString bindFailureReason() const = 0;
 
+    // How many datagrams arrived but were lost before delivery.
+    [[nodiscard]] virtual quint64 lostDatagrams() const { return 0; }
+
     // Where the endpoint reports; see UdpEvents.h.
     ReceiveHandler receiveHandler;
+    LossHandler lossHandler;
     InvalidHostHandler invalidHostHandler;
     InvalidBufferHandler invalidBufferHandler;
 

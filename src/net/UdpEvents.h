@@ -25,3 +25,6 @@ using InvalidHostHandler = std::function<void(bool& retry)>;
 // the count, and must set repaired for the send to go on.
 using InvalidBufferHandler =
     std::function<void(bool& repaired, std::span<char> buffer, int& count)>;
+// Datagrams were lost before they could be delivered (the receive queue or
+// the system's buffer was full): the total lost since the endpoint was made.
+using LossHandler = std::function<void(quint64 lostInAll)>;

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <functional>
+#include <utility>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -139,6 +140,11 @@ void UdpSocketEndpoint::openSocket() {
         checkSocketError(error);
         return;  // tolerated: the endpoint goes on without a socket
     }
+    // Both are best efforts: without them datagrams still arrive, a burst
+    // is only more likely to overflow, or to overflow uncounted.
+    (void)socket_.countKernelDrops();
+    (void)socket_.growReceiveBuffer(kReceiveBufferBytes);
+    kernelCounter_ = 0;
     notifier_ = new ReadabilityNotifier(socket_.handle(), this, [this] { receivePending(); });
 }
 
@@ -315,16 +321,106 @@ std::optional<quint32> UdpSocketEndpoint::lookUp(const QString& name) {
 }
 
 void UdpSocketEndpoint::receivePending() {
-    const NativeUdpSocket::Datagram datagram = socket_.receive(datagramArea_);
-    if (datagram.size < 0 && NativeUdpSocket::isTolerated(datagram.error)) {
-        return;  // nothing was waiting after all
+    takeIn();
+    if (!deliveryPosted_ && !queue_.empty()) {
+        deliverNext();
     }
-    receivedLength_ = datagram.size;
+    reportLoss();
+}
+
+void UdpSocketEndpoint::takeIn() {
+    std::array<NativeUdpSocket::Datagram, kReadSlots> received{};
+    const std::span<char> area(readArea_);
+    for (;;) {
+        const NativeUdpSocket::Batch batch =
+            socket_.receiveMany(area, kDatagramArea, std::span(received));
+        if (batch.kernelDrops) {
+            noteKernelDrops(*batch.kernelDrops);
+        }
+        if (batch.count <= 0) {
+            if (batch.error != 0 && !NativeUdpSocket::isTolerated(batch.error)) {
+                // A failed read is delivered as such, as a single read would.
+                enqueue(NativeUdpSocket::Datagram{-1, 0, 0, batch.error}, nullptr);
+            }
+            return;
+        }
+        for (int i = 0; i < batch.count; ++i) {
+            enqueue(received[static_cast<size_t>(i)], area.data() + i * kDatagramArea);
+        }
+        if (static_cast<size_t>(batch.count) < kReadSlots) {
+            return;  // the socket is empty; the next datagram brings a notice
+        }
+    }
+}
+
+void UdpSocketEndpoint::enqueue(const NativeUdpSocket::Datagram& datagram, const char* bytes) {
+    const qint64 size = std::max(datagram.size, 0);
+    if (std::cmp_greater_equal(queue_.size(), std::max(queueLimit_, 0)) ||
+        queuedBytes_ + size > kQueueBytes) {
+        ++queueDrops_;
+        return;
+    }
+    Queued queued;
+    queued.size = datagram.size;
+    queued.address = datagram.address;
+    queued.port = datagram.port;
+    if (size > 0) {
+        queued.bytes = QByteArray(bytes, size);
+    }
+    queuedBytes_ += size;
+    queue_.push_back(std::move(queued));
+}
+
+void UdpSocketEndpoint::noteKernelDrops(quint32 counter) {
+    // The counter grows from 0 for each socket and wraps at 2^32.
+    kernelDrops_ += static_cast<quint32>(counter - kernelCounter_);
+    kernelCounter_ = counter;
+}
+
+void UdpSocketEndpoint::reportLoss() {
+    const quint64 lost = lostDatagrams();
+    if (lost != lossReported_) {
+        lossReported_ = lost;
+        if (lossHandler) {
+            lossHandler(lost);
+        }
+    }
+}
+
+namespace {
+const auto kDeliveryEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+}  // namespace
+
+void UdpSocketEndpoint::postDelivery() {
+    deliveryPosted_ = true;
+    QCoreApplication::postEvent(this, new QEvent(kDeliveryEvent));
+}
+
+bool UdpSocketEndpoint::event(QEvent* event) {
+    if (event->type() == kDeliveryEvent) {
+        deliveryPosted_ = false;
+        if (!queue_.empty()) {
+            deliverNext();
+        }
+        return true;
+    }
+    return QObject::event(event);
+}
+
+void UdpSocketEndpoint::deliverNext() {
+    Queued queued = std::move(queue_.front());
+    queue_.pop_front();
+    queuedBytes_ -= std::max(queued.size, 0);
+    if (!queue_.empty()) {
+        postDelivery();
+    }
+    receivedLength_ = queued.size;
+    current_ = std::move(queued.bytes);
     if (receiveHandler) {
         // A text of this call's own: a nested delivery must not change the
         // fromIP of a handler that is still running.
-        const QString fromIP = dottedAddress(datagram.address);
-        receiveHandler(this, receivedLength_, fromIP, datagram.port);
+        const QString fromIP = dottedAddress(queued.address);
+        receiveHandler(this, receivedLength_, fromIP, queued.port);
     }
 }
 
@@ -333,7 +429,7 @@ void UdpSocketEndpoint::readDatagram(std::span<char> buffer, int& count) {
         count = receivedLength_;
         return;
     }
-    const size_t copied = std::min(static_cast<size_t>(receivedLength_), buffer.size());
-    std::copy_n(datagramArea_.begin(), copied, buffer.begin());
+    const size_t copied = std::min(static_cast<size_t>(current_.size()), buffer.size());
+    std::copy_n(current_.constBegin(), copied, buffer.begin());
     count = static_cast<int>(copied);
 }

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <array>
+#include <deque>
 #include <optional>
 #include <span>
 
@@ -19,9 +20,13 @@ class QSocketNotifier;
 // receiveHandler, from which the owner copies it with readDatagram().
 // Everything runs on the GUI thread.
 //
-// Receiving: each readability notice reads one datagram. Notices keep coming
-// while a handler runs a nested event loop (a modal box), so datagrams are
-// then delivered nested.
+// Receiving: each readability notice takes in everything the socket holds,
+// into a bounded queue, so a burst never overflows the system's buffer while
+// a handler works. The queued datagrams go to receiveHandler one per pass of
+// the event loop, in arrival order; the passes go on while a handler runs a
+// nested event loop (a modal box), so datagrams are then delivered nested.
+// What the queue or the system had to drop is counted (lostDatagrams) and
+// reported to lossHandler.
 //
 // Name lookup: a send to a name waits for the answer in a nested event loop,
 // so GUI events (datagrams, timers, commands) are handled meanwhile; each
@@ -34,6 +39,11 @@ class UdpSocketEndpoint : public QObject, public UdpEndpoint {
     static constexpr int kDatagramArea = 2048;
     // The longest host text; a longer one is a name that cannot be resolved.
     static constexpr int kNameArea = 127;
+    // The receive queue holds at most this many datagrams and bytes.
+    static constexpr int kQueueDatagrams = 100'000;
+    static constexpr qint64 kQueueBytes = 64LL * 1024 * 1024;
+    // The receive buffer asked of the system.
+    static constexpr int kReceiveBufferBytes = 8 * 1024 * 1024;
 
     // Creates the socket (not yet bound; writing localPort binds it).
     // Raises UdpSocketError when no socket can be created.
@@ -85,6 +95,12 @@ class UdpSocketEndpoint : public QObject, public UdpEndpoint {
     // defer a close until lookupWaitEnded().
     [[nodiscard]] bool isWaitingForLookup() const { return lookupWaits_ > 0; }
 
+    [[nodiscard]] quint64 lostDatagrams() const override { return queueDrops_ + kernelDrops_; }
+    // Datagrams taken in but not yet delivered.
+    [[nodiscard]] int queuedDatagrams() const { return static_cast<int>(queue_.size()); }
+    // Lowers (or restores) the queue's bound on datagrams; for tests.
+    void setQueueLimit(int datagrams) { queueLimit_ = datagrams; }
+
     // The last status text passed on to statusHandler.
     [[nodiscard]] QString lastStatus() const { return lastStatus_; }
 
@@ -99,11 +115,31 @@ class UdpSocketEndpoint : public QObject, public UdpEndpoint {
     // has begun by the time it would be delivered.
     void lookupWaitEnded();
 
+  protected:
+    bool event(QEvent* event) override;
+
   private:
+    struct Queued {
+        QByteArray bytes;
+        int size = -1;  // -1: a failed read
+        quint32 address = 0;
+        quint16 port = 0;
+    };
+
     void reportStatus(int level, const QString& text);
     void openSocket();
     void closeSocket();
+    // Takes in everything the socket holds, then delivers the next datagram
+    // unless a delivery is already on its way.
     void receivePending();
+    void takeIn();
+    void enqueue(const NativeUdpSocket::Datagram& datagram, const char* bytes);
+    // Delivers the queue's first datagram; asks for the next pass first when
+    // more wait, so a handler's nested loop goes on delivering.
+    void deliverNext();
+    void postDelivery();
+    void noteKernelDrops(quint32 counter);
+    void reportLoss();
     // The destination of a send, in host byte order.
     [[nodiscard]] quint32 resolveRemote();
     // One lookup of the name, waited for in a nested event loop; the first
@@ -113,7 +149,22 @@ class UdpSocketEndpoint : public QObject, public UdpEndpoint {
     NativeUdpSocket socket_;
     QSocketNotifier* notifier_ = nullptr;
 
-    std::array<char, kDatagramArea> datagramArea_{};
+    // Datagrams read by one system call, and the area they are read into.
+    static constexpr size_t kReadSlots = 32;
+    std::array<char, kReadSlots * kDatagramArea> readArea_{};
+    std::deque<Queued> queue_;
+    qint64 queuedBytes_ = 0;
+    int queueLimit_ = kQueueDatagrams;
+    bool deliveryPosted_ = false;
+    quint64 queueDrops_ = 0;
+    // Drops the system counted on earlier sockets, and the current socket's
+    // counter as last read.
+    quint64 kernelDrops_ = 0;
+    quint32 kernelCounter_ = 0;
+    quint64 lossReported_ = 0;
+
+    // The datagram being delivered, as readDatagram copies it.
+    QByteArray current_;
     int receivedLength_ = 0;
 
     QString remoteHost_;

@@ -1,3 +1,4 @@
+#include "ModalWatch.h"
 #include "app/ClockText.h"
 #include "app/ConversationLog.h"
 #include "app/MainWindow.h"
@@ -384,6 +385,27 @@ void MainWindowTest::selfNameFollowsTypedText() {
     QCOMPARE(form->selfName(), u"ПЕТРОВ"_s);
     form->selfNameEdit->clear();
     QCOMPARE(form->selfName(), QString());
+
+    // A name that reads as a request is spoilt where it is typed and the
+    // user is told once, however often it happens.
+    int boxes = 0;
+    QString told;
+    ModalWatch<QMessageBox> watch([&](QMessageBox* box) {
+        ++boxes;
+        told = box->text();
+        answerBox(box, Answer::Ok);
+    });
+    typeText(form->selfNameEdit, u"autodetect0"_s);
+    QTRY_VERIFY(watch.ran());
+    QCOMPARE(form->selfNameEdit->text(), u"?utodetect0"_s);
+    QCOMPARE(form->selfName(), u"?UTODETECT0"_s);
+    QCOMPARE(told,
+             u"Имя содержит служебные слова сети и было бы принято за команду. "
+             u"Оно изменено: ?UTODETECT0"_s);
+    typeText(form->selfNameEdit, u" iamexit:"_s);
+    QCOMPARE(form->selfNameEdit->text(), u"?utodetect0 ?amexit:"_s);
+    QTest::qWait(20);
+    QCOMPARE(boxes, 1);
 }
 
 void MainWindowTest::typedTextIsRestrictedToCodePage() {

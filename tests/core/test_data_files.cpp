@@ -1,7 +1,9 @@
 #include "FileBytes.h"
+#include "core/ConferenceTexts.h"
 #include "core/DataFiles.h"
 #include "core/DirectoryFile.h"
 #include "core/LogFile.h"
+#include "core/SettingsFile.h"
 #include "text/Cp1251.h"
 
 #include <QDir>
@@ -10,7 +12,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <cstdio>
 
 using namespace Qt::StringLiterals;
 
@@ -31,7 +36,7 @@ class DataFilesTest : public QObject {
     void directoryRead();
     void directoryRoundTripOfEveryByte();
     void directoryOpenAndCreateErrors();
-    void directoryWriteInReadOnlyFolder();
+    void savesInAFolderThatTakesNoNewFile();
 
     void logFile_data();
     void logFile();
@@ -134,23 +139,69 @@ void DataFilesTest::directoryOpenAndCreateErrors() {
              u"Cannot create file "_s + native(below));
 }
 
-void DataFilesTest::directoryWriteInReadOnlyFolder() {
-    if (geteuid() == 0) {
-        QSKIP("permissions do not stop root");
+void DataFilesTest::savesInAFolderThatTakesNoNewFile() {
+    // The folder takes no new file while the files themselves are writable:
+    // every save fails as a whole and leaves the old file as it was.
+    const QString directory = file(u"ListCorr.dat"_s);
+    const QString settings = file(u"Vesmar.ini"_s);
+    const QString log = file(u"log.TXT"_s);
+    writeBytes(directory, "old\r\n");
+    writeBytes(settings, "[ANY]\r\nMyName=OLD\r\n");
+    writeBytes(log, "old log\r\n");
+    const auto failures = [&] {
+        QStringList found;
+        const auto expect = [&](const QString& what, const QString& error, const QString& path,
+                                const QByteArray& bytes) {
+            if (!error.startsWith(u"Cannot create file "_s) &&
+                !error.startsWith(u"Unable to write to "_s)) {
+                found.append(what + u": no failure reported: "_s + error);
+            }
+            if (readBytes(path) != bytes) {
+                found.append(what + u": the old file changed"_s);
+            }
+        };
+        expect(u"directory"_s, errorOf([&] { DirectoryFile::write(directory, {u"new"_s}); }),
+               directory, "old\r\n");
+        Settings changed;
+        changed.myName = u"NEW"_s;
+        expect(u"settings"_s, errorOf([&] { SettingsFile::save(settings, changed); }), settings,
+               "[ANY]\r\nMyName=OLD\r\n");
+        expect(u"log"_s, errorOf([&] { saveLogFile(log, u"new log\r\n"_s); }), log, "old log\r\n");
+        return found;
+    };
+
+    if (geteuid() != 0) {
+        const QFileDevice::Permissions before = QFile::permissions(dir_->path());
+        QVERIFY(
+            QFile::setPermissions(dir_->path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        const QStringList found = failures();
+        QVERIFY(QFile::setPermissions(dir_->path(), before));
+        QCOMPARE(found, QStringList());
+        return;
     }
-    const QString path = file(u"ListCorr.dat"_s);
-    writeBytes(path, "old\r\n");
-    const QFileDevice::Permissions folder = QFile::permissions(dir_->path());
-    QVERIFY(QFile::setPermissions(dir_->path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-    // The folder takes no new file, the file itself is writable: written in place.
-    DirectoryFile::write(path, {u"new"_s});
-    QCOMPARE(readBytes(path), QByteArray("new\r\n"));
-    // A read-only file in it is not written.
-    QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner));
-    const QString error = errorOf([&] { DirectoryFile::write(path, {u"newer"_s}); });
-    QVERIFY(QFile::setPermissions(dir_->path(), folder));
-    QCOMPARE(error, u"Cannot create file "_s + native(path));
-    QCOMPARE(readBytes(path), QByteArray("new\r\n"));
+    // Permissions do not stop root: the saves run in a child that has given
+    // root up, in a root-owned folder, on files it owns.
+    constexpr uid_t kNobody = 65534;
+    QVERIFY(::chmod(QFile::encodeName(dir_->path()).constData(), 0755) == 0);
+    for (const QString& path : {directory, settings, log}) {
+        QVERIFY(::chown(QFile::encodeName(path).constData(), kNobody, kNobody) == 0);
+    }
+    const pid_t child = ::fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) {
+            ::_exit(2);
+        }
+        const QStringList found = failures();
+        for (const QString& failure : found) {
+            std::fprintf(stderr, "%s\n", failure.toLocal8Bit().constData());
+        }
+        ::_exit(found.isEmpty() ? 0 : 1);
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 0);
 }
 
 void DataFilesTest::logFile_data() {
@@ -203,6 +254,11 @@ void DataFilesTest::loadAndSave() {
     QCOMPARE(files.load().settings.myName, u"ИВАН"_s);
     writeBytes(files.settingsPath(), "[ANY]\r\nMyName=\r\n");
     QCOMPARE(files.load().settings.myName, QString());
+    // A stored name that reads as a request is cleaned, and the user told.
+    writeBytes(files.settingsPath(), "[ANY]\r\nMyName=autodetect0\r\n");
+    loaded = files.load();
+    QCOMPARE(loaded.settings.myName, u"?UTODETECT0"_s);
+    QCOMPARE(loaded.errors, QStringList{ConferenceTexts::selfNameCleaned(u"?UTODETECT0"_s)});
 }
 
 void DataFilesTest::fileNotReadWholeIsLeftUntouched() {

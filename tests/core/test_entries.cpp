@@ -1,6 +1,7 @@
 #include "core/Entry.h"
 #include "core/EntryList.h"
 #include "core/RosterOrder.h"
+#include "core/SelfName.h"
 
 #include <QTest>
 
@@ -56,6 +57,16 @@ void EntriesTest::splitEntryCases() {
 void EntriesTest::selfNameIsCutAndUpperCased() {
     QCOMPARE(normalizeSelfName(u"  петров "_s), u"ПЕТРОВ"_s);
     QCOMPARE(normalizeSelfName(u"   "_s), QString());
+    // Protocol text in a name is spoilt by its first letter, in the typed
+    // text at the same place, case and blanks kept.
+    QCOMPARE(normalizeSelfName(u" autodetect0 "_s), u"?UTODETECT0"_s);
+    QCOMPARE(cleanTypedSelfName(u"  я autodetect0"_s), u"  я ?utodetect0"_s);
+    QCOMPARE(cleanTypedSelfName(u"mynameis2:mynameis3:"_s), u"?ynameis2:?ynameis3:"_s);
+    QCOMPARE(cleanTypedSelfName(u"~#&!^~:x"_s), u"?#&!^~:x"_s);
+    QCOMPARE(cleanTypedSelfName(u"a~_^Bb"_s), u"a?_^Bb"_s);
+    // With ": " behind it in a chat text this name would be the prefix.
+    QCOMPARE(cleanTypedSelfName(u"~#&!^~"_s), u"?#&!^~"_s);
+    QCOMPARE(cleanTypedSelfName(u"Пётр AUTODETECT"_s), u"Пётр AUTODETECT"_s);
 }
 
 void EntriesTest::directoryKeepsOrderAndSelection() {

@@ -124,7 +124,7 @@ void SettingsFileTest::profileWriteKeepsEverythingElse() {
         "Key = kept \n"
         "\r\n"
         "[ANY]\r\n" +
-        cp1251(u"MyName=  Новое \r\n"_s) +
+        cp1251(u"MyName=\"  Новое \"\r\n"_s) +
         "; section comment\r\n"
         "YesBeep_Mess=1\r\n"
         "TextBeep_Mess=x\r\n"
@@ -137,6 +137,22 @@ void SettingsFileTest::profileWriteKeepsEverythingElse() {
         "[START]\r\n"
         "MinimizeOnStart=0\r\n";
     QCOMPARE(readBytes(path()), after);
+
+    // Every value reads back as it was written, so a second save writes the
+    // same file: blanks at the ends, quotes, and a NUL (written as a blank).
+    const QList<QString> values{u"  Новое "_s, u"\"q\""_s, u"'"_s, u"x\0"_s, u"\t"_s};
+    for (const QString& value : values) {
+        ProfileFile first(path());
+        first.setValue(u"ANY"_s, u"V"_s, value);
+        first.close();
+        const QByteArray once = readBytes(path());
+        const QString read = ProfileFile(path()).value(u"ANY"_s, u"V"_s, {});
+        QCOMPARE(read, QString(value).replace(QChar(u'\0'), u' '));
+        ProfileFile second(path());
+        second.setValue(u"ANY"_s, u"V"_s, read);
+        second.close();
+        QCOMPARE(readBytes(path()), once);
+    }
 }
 
 void SettingsFileTest::flags_data() {

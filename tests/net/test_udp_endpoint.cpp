@@ -8,8 +8,11 @@
 #include <QTest>
 #include <QTimer>
 
+#include <QElapsedTimer>
+
 #include <cerrno>
 #include <memory>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 
@@ -392,6 +395,63 @@ class UdpEndpointTest : public QObject {
         QCOMPARE(listener.arrivals[2].data, QByteArray("modal"));
         QCOMPARE(listener.arrivals[3].data, QByteArray("nested"));
         QCOMPARE(listener.arrivals[3].depth, 2);
+    }
+
+    // A burst sent while every handler is slow is delivered whole, in order,
+    // one datagram per event, and nothing is counted as lost.
+    void aBurstAgainstSlowHandlersIsDeliveredWholeAndInOrder() {
+        Listener listener;
+        listener.udp.lossHandler = [](quint64) { QFAIL("nothing may be lost"); };
+        constexpr int kBurst = 5000;
+        std::thread sender([port = listener.port()] {
+            NativeUdpSocket raw;
+            (void)raw.open();
+            for (int i = 0; i < kBurst; ++i) {
+                const QByteArray text = QByteArray::number(i);
+                (void)raw.sendTo(std::span<const char>(text.constData(), text.size()), 0x7F000001,
+                                 port);
+            }
+        });
+        QElapsedTimer busy;
+        listener.whileHandling = nullptr;
+        const auto slowHandler = listener.udp.receiveHandler;
+        listener.udp.receiveHandler = [&](QObject* e, int bytes, const QString& ip, int port) {
+            slowHandler(e, bytes, ip, port);
+            busy.start();
+            while (busy.nsecsElapsed() < 20'000) {
+            }
+        };
+        sender.join();
+        QTRY_COMPARE_WITH_TIMEOUT(listener.arrivals.size(), kBurst, 60000);
+        for (int i = 0; i < kBurst; ++i) {
+            QCOMPARE(listener.arrivals[i].data, QByteArray::number(i));
+            QCOMPARE(listener.arrivals[i].depth, 1);
+        }
+        QCOMPARE(listener.udp.lostDatagrams(), quint64{0});
+    }
+
+    // Beyond the queue's bound datagrams are dropped, counted and reported;
+    // those taken in still arrive, first come first served.
+    void whatTheQueueCannotHoldIsCountedAndReported() {
+        Listener listener;
+        listener.udp.setQueueLimit(10);
+        QList<quint64> reports;
+        listener.udp.lossHandler = [&](quint64 lost) { reports.append(lost); };
+        for (int i = 0; i < 100; ++i) {
+            sendRaw(listener, QByteArray::number(i));
+        }
+        QTRY_COMPARE(listener.arrivals.size(), 10);
+        QTest::qWait(50);
+        QCOMPARE(listener.arrivals.size(), 10);
+        for (int i = 0; i < 10; ++i) {
+            QCOMPARE(listener.arrivals[i].data, QByteArray::number(i));
+        }
+        QCOMPARE(listener.udp.lostDatagrams(), quint64{90});
+        QCOMPARE(reports, QList<quint64>{90});
+        listener.udp.setQueueLimit(UdpSocketEndpoint::kQueueDatagrams);
+        sendRaw(listener, "after");
+        listener.payloadsUntil("after");
+        QCOMPARE(reports, QList<quint64>{90});
     }
 
     // A port held by another socket is reported, not shared and not raised;
