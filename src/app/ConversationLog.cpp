@@ -175,7 +175,7 @@ void ConversationLog::paintEvent(QPaintEvent* /*event*/) {
         QList<QTextLayout::FormatRange> selections;
         if (hasSelection() && each.line >= from.line && each.line <= to.line) {
             const qsizetype start = each.line == from.line ? from.column : 0;
-            const qsizetype end = each.line == to.line ? to.column : each.layout->text().size() + 1;
+            const qsizetype end = each.line == to.line ? to.column : each.layout->text().size();
             if (end > start) {
                 selections.append(
                     {static_cast<int>(start), static_cast<int>(end - start), highlight});
@@ -183,7 +183,7 @@ void ConversationLog::paintEvent(QPaintEvent* /*event*/) {
         }
         each.layout->draw(&painter, QPointF(kMargin, each.top), selections);
         // A selected break shows as a small block at the end of its line.
-        if (!selections.isEmpty() && each.line < to.line) {
+        if (hasSelection() && each.line >= from.line && each.line < to.line) {
             const QTextLine last = each.layout->lineAt(each.layout->lineCount() - 1);
             painter.fillRect(QRectF(kMargin + last.naturalTextWidth(), each.top + last.y(),
                                     QFontMetricsF(font()).averageCharWidth(), last.height()),
@@ -193,10 +193,10 @@ void ConversationLog::paintEvent(QPaintEvent* /*event*/) {
 }
 
 void ConversationLog::resizeEvent(QResizeEvent* event) {
-    const bool followEnd = atEnd();
+    const bool following = atEnd();
     QAbstractScrollArea::resizeEvent(event);
     updateScrollRange();
-    if (followEnd) {
+    if (following) {
         verticalScrollBar()->setValue(verticalScrollBar()->maximum());
     }
 }
