@@ -1,13 +1,16 @@
 // The yardstick for the program's cost at rest: a minimal Qt Widgets window
 // with the same kinds of widgets (tabs, two list views, a plain-text box, a
-// line edit) and a 1 s timer, and nothing else.
+// line edit) and a 1 s timer that shows the time in a label, as the
+// program's status line does, and nothing else.
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPlainTextEdit>
 #include <QStringListModel>
 #include <QTabWidget>
+#include <QTime>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -39,9 +42,12 @@ int main(int argc, char** argv) {
     settingsLayout->addWidget(directory);
     window.addTab(settings, u"settings"_s);
 
+    auto* clockLabel = new QLabel;
+    chatLayout->addWidget(clockLabel);
     QTimer clock;
-    int ticks = 0;
-    QObject::connect(&clock, &QTimer::timeout, [&ticks] { ++ticks; });
+    QObject::connect(&clock, &QTimer::timeout, [clockLabel] {
+        clockLabel->setText(QTime::currentTime().toString(u"hh:mm:ss"_s));
+    });
     clock.start(1000);
 
     window.resize(653, 482);  // the size of the program's window

@@ -7,7 +7,9 @@
 //
 //   startup_probe SETTLE_SECONDS IDLE_SECONDS PROGRAM [ARGUMENTS...]
 //
-// Prints one line: "startup_ms=... rss_mb=... idle_cpu_s_per_min=...".
+// Prints one line: "startup_ms=... startup_cpu_ms=... rss_mb=...
+// idle_cpu_s_per_min=...", where startup_cpu_ms is the processor time the
+// program had used when its window was mapped (in clock ticks, so coarse).
 
 #include <xcb/xcb.h>
 
@@ -113,6 +115,7 @@ int main(int argc, char** argv) {
 
     // The first top-level window mapped, within 30 s.
     double mapped = -1;
+    double startupProcessor = 0;
     pollfd wait{xcb_get_file_descriptor(connection), POLLIN, 0};
     while (mapped < 0 && now() - start < 30) {
         while (xcb_generic_event_t* event = xcb_poll_for_event(connection)) {
@@ -120,6 +123,7 @@ int main(int argc, char** argv) {
                 const auto* map = reinterpret_cast<xcb_map_notify_event_t*>(event);
                 if (map->event == root && map->override_redirect == 0 && mapped < 0) {
                     mapped = now();
+                    startupProcessor = processorSeconds(pid);
                 }
             }
             std::free(event);
@@ -146,7 +150,8 @@ int main(int argc, char** argv) {
     const double after = processorSeconds(pid);
     end(pid);
 
-    std::printf("startup_ms=%.1f rss_mb=%.2f idle_cpu_s_per_min=%.4f\n", (mapped - start) * 1000,
-                resident, idle > 0 ? (after - before) * 60 / idle : 0);
+    std::printf("startup_ms=%.1f startup_cpu_ms=%.0f rss_mb=%.2f idle_cpu_s_per_min=%.4f\n",
+                (mapped - start) * 1000, startupProcessor * 1000, resident,
+                idle > 0 ? (after - before) * 60 / idle : 0);
     return 0;
 }
