@@ -12,6 +12,7 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -104,7 +105,11 @@ QAction* makeAction(const QString& name, const QString& text, QMenu* menu) {
 void MainWindowUi::setupUi(QWidget* window) {
     window->setObjectName(u"MainWindow"_s);
     window->setWindowTitle(u"Зовница"_s);
-    window->setWindowIcon(programIcon());
+    // The window shows the application's icon where the start-up gave it one
+    // (drawing it twice would cost the start as much again).
+    if (QGuiApplication::windowIcon().isNull()) {
+        window->setWindowIcon(programIcon());
+    }
     QFont font(u"MS Sans Serif"_s, 8);
     font.setStyleHint(QFont::SansSerif);
     window->setFont(font);
