@@ -36,17 +36,20 @@ if [[ ${1:-} == --inside ]]; then
     done
     export DISPLAY=$display QT_QPA_PLATFORM=xcb
 
-    {
-        "$build/bench/bench_udp" | tee /dev/stderr | awk '
-            /^fan-out/ { part = "fan-out" }
-            /^receive/ { part = "receive" }
-            /ratio/ { value = $NF
-                printf "| %s: endpoint / plain loop | %.2fx | <= 1.2x | %s |\n", part, value,
-                    (value <= 1.2 ? "yes" : "NO") }'
-        "$build/bench/bench_presence" 2>/dev/null
-        "$build/bench/bench_roster" 2>/dev/null
-        "$build/bench/bench_log" 2>/dev/null
-    } | tee /dev/stderr | grep '^| ' >>"$rows"
+    # Each benchmark's own report goes to standard error; its rows to the table.
+    "$build/bench/bench_udp" >"$work/udp.out"
+    cat "$work/udp.out" >&2
+    awk '
+        /^fan-out/ { part = "fan-out" }
+        /^receive/ { part = "receive" }
+        /ratio/ { value = $NF
+            printf "| %s: endpoint / plain loop | %.2fx | <= 1.2x | %s |\n", part, value,
+                (value <= 1.2 ? "yes" : "NO") }' "$work/udp.out" >>"$rows"
+    for benchmark in bench_presence bench_roster bench_log; do
+        "$build/bench/$benchmark" >"$work/$benchmark.out" 2>/dev/null
+        cat "$work/$benchmark.out" >&2
+        grep '^| ' "$work/$benchmark.out" >>"$rows"
+    done
 
     # The program runs from a folder of its own, so it starts with no data
     # files, as on a first start.
