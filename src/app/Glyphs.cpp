@@ -1,12 +1,19 @@
 #include "app/Glyphs.h"
 
+#include <QApplication>
 #include <QFont>
+#include <QHash>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStringList>
 
 #include <algorithm>
 #include <vector>
+#include <QStyle>
+#include <QStyleOption>
+
+#include <functional>
 
 using namespace Qt::StringLiterals;
 
@@ -34,19 +41,67 @@ QPainterPath bubble(const QRectF& body, bool tailRight) {
     return path.united(tail);
 }
 
-// An icon drawn at the small sizes of buttons; draw paints one square of side s.
-template <typename Draw>
-QIcon drawnGlyph(Draw draw) {
-    QIcon icon;
-    for (const int size : {16, 24, 32}) {
-        QPixmap pixmap = transparentPixmap(size);
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing);
-        draw(p, static_cast<qreal>(size));
-        p.end();
-        icon.addPixmap(pixmap);
+// An icon drawn in code when a size of it is first asked for, so that a
+// start paints only the sizes that are shown. draw paints one square of side
+// s; each size is drawn once.
+class DrawnIconEngine final : public QIconEngine {
+  public:
+    using Draw = std::function<void(QPainter&, qreal)>;
+
+    DrawnIconEngine(Draw draw, QList<int> sides)
+        : draw_(std::move(draw)), sides_(std::move(sides)) {}
+
+    QIconEngine* clone() const override { return new DrawnIconEngine(draw_, sides_); }
+    QString key() const override { return u"drawn"_s; }
+
+    QList<QSize> availableSizes(QIcon::Mode /*mode*/, QIcon::State /*state*/) override {
+        QList<QSize> sizes;
+        for (const int side : sides_) {
+            sizes.append(QSize(side, side));
+        }
+        return sizes;
     }
-    return icon;
+
+    QSize actualSize(const QSize& size, QIcon::Mode /*mode*/, QIcon::State /*state*/) override {
+        const int side = std::min(size.width(), size.height());
+        return {side, side};
+    }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State /*state*/) override {
+        const int side = std::min(size.width(), size.height());
+        if (side <= 0) {
+            return {};
+        }
+        auto drawn = drawn_.constFind(side);
+        if (drawn == drawn_.cend()) {
+            QPixmap picture = transparentPixmap(side);
+            QPainter p(&picture);
+            p.setRenderHint(QPainter::Antialiasing);
+            draw_(p, static_cast<qreal>(side));
+            p.end();
+            drawn = drawn_.insert(side, picture);
+        }
+        if (mode == QIcon::Disabled) {
+            QStyleOption option;
+            return QApplication::style()->generatedIconPixmap(QIcon::Disabled, *drawn, &option);
+        }
+        return *drawn;
+    }
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
+               QIcon::State state) override {
+        painter->drawPixmap(rect, pixmap(rect.size(), mode, state));
+    }
+
+  private:
+    Draw draw_;
+    QList<int> sides_;
+    QHash<int, QPixmap> drawn_;
+};
+
+// A glyph for the small sizes of buttons.
+QIcon drawnGlyph(DrawnIconEngine::Draw draw) {
+    return QIcon(new DrawnIconEngine(std::move(draw), {16, 24, 32}));
 }
 
 }  // namespace
@@ -146,11 +201,9 @@ QString programPictureSvg() {
 }
 
 QIcon programIcon() {
-    QIcon icon;
-    for (const int size : {16, 24, 32, 48, 64, 128}) {
-        icon.addPixmap(programPicture(size));
-    }
-    return icon;
+    return QIcon(new DrawnIconEngine(
+        [](QPainter& p, qreal s) { p.drawPixmap(0, 0, programPicture(static_cast<int>(s))); },
+        {16, 24, 32, 48, 64, 128}));
 }
 
 QIcon aboutGlyph() {

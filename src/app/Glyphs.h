@@ -5,6 +5,7 @@
 #include <QString>
 
 // Pictures of the program, drawn in code so that no image file is needed.
+// The icons draw each size when it is first asked for.
 
 // The program's picture: two speech bubbles. size is the side in pixels.
 [[nodiscard]] QPixmap programPicture(int size);

@@ -12,6 +12,7 @@
 #include "app/LogSaveDialog.h"
 #include "app/NetworkSweep.h"
 #include "app/PlainMessage.h"
+#include "app/UniformListView.h"
 #include "core/Entry.h"
 #include "core/SelfName.h"
 #include "core/Settings.h"
@@ -137,7 +138,7 @@ void MainWindow::connectCommands() {
     connect(selfNameEdit, &QLineEdit::textChanged, this, &MainWindow::updateSelfName);
     // A click on a roster line or on a recipient choice leaves the keyboard in
     // the message line.
-    connect(rosterView, &QListView::clicked, this, &MainWindow::moveFocusToMessage);
+    connect(rosterView, &QAbstractItemView::clicked, this, &MainWindow::moveFocusToMessage);
     connect(recipientChoice, &QButtonGroup::idClicked, this, &MainWindow::moveFocusToMessage);
     connect(sendButton, &QPushButton::clicked, this, &MainWindow::sendMessage);
     connect(sendAction, &QAction::triggered, this, &MainWindow::sendMessage);

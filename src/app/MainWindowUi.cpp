@@ -5,6 +5,7 @@
 #include "app/Glyphs.h"
 #include "app/SweepProgressLine.h"
 #include "app/SweepTexts.h"
+#include "app/UniformListView.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -12,6 +13,7 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,6 +25,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <type_traits>
 
 using namespace Qt::StringLiterals;
 
@@ -66,11 +70,14 @@ QLabel* makeBoldLabel(const QString& name, const QString& text, QWidget* parent)
 }
 
 // A single-selection list that shows lines and never edits them.
-QListView* makeList(const QString& name, QWidget* parent) {
-    auto* list = make<QListView>(name, parent);
+template <typename View>
+View* makeList(const QString& name, QWidget* parent) {
+    auto* list = make<View>(name, parent);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    list->setUniformItemSizes(true);
+    if constexpr (std::is_same_v<View, QListView>) {
+        list->setUniformItemSizes(true);
+    }
     return list;
 }
 
@@ -99,7 +106,11 @@ QAction* makeAction(const QString& name, const QString& text, QMenu* menu) {
 void MainWindowUi::setupUi(QWidget* window) {
     window->setObjectName(u"MainWindow"_s);
     window->setWindowTitle(u"Зовница"_s);
-    window->setWindowIcon(programIcon());
+    // The window shows the application's icon where the start-up gave it one
+    // (drawing it twice would cost the start as much again).
+    if (QGuiApplication::windowIcon().isNull()) {
+        window->setWindowIcon(programIcon());
+    }
     QFont font(u"MS Sans Serif"_s, 8);
     font.setStyleHint(QFont::SansSerif);
     window->setFont(font);
@@ -210,7 +221,6 @@ void MainWindowUi::setupChatPage(QWidget* page) {
     auto* logGroup = make<QGroupBox>(u"logGroup"_s, messagesPanel, u"Информация : "_s);
     auto* logGroupLayout = makeLayout<QVBoxLayout>(logGroup, 4, 0);
     logView = make<ConversationLog>(u"logView"_s, logGroup);
-    logView->setReadOnly(true);
     logView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     logGroupLayout->addWidget(logView);
     messagesLayout->addWidget(logGroup, 1);
@@ -239,7 +249,7 @@ void MainWindowUi::setupChatPage(QWidget* page) {
     correspondentsLayout->addWidget(rosterHeader);
 
     // Any font shows Cyrillic; the lists need no character-set setting.
-    rosterView = makeList(u"rosterView"_s, correspondentsGroup);
+    rosterView = makeList<UniformListView>(u"rosterView"_s, correspondentsGroup);
     correspondentsLayout->addWidget(rosterView, 1);
 
     auto* selfNameGroup = make<QGroupBox>(u"selfNameGroup"_s, correspondentsGroup, u"Ваше имя :"_s);
@@ -316,7 +326,7 @@ void MainWindowUi::setupSettingsPage(QWidget* page) {
     auto* directoryLayout = makeLayout<QVBoxLayout>(directoryGroup, 4, 2);
     QLabel* directoryLabel =
         makeBoldLabel(u"directoryLabel"_s, u"Полный список : "_s, directoryGroup);
-    directoryView = makeList(u"directoryView"_s, directoryGroup);
+    directoryView = makeList<QListView>(u"directoryView"_s, directoryGroup);
     directoryLayout->addWidget(directoryLabel);
     directoryLayout->addWidget(directoryView, 1);
     layout->addWidget(directoryGroup, 1, Qt::AlignLeft);

@@ -1,6 +1,7 @@
 #pragma once
 
 class ConversationLog;
+class UniformListView;
 class QAction;
 class QButtonGroup;
 class QCheckBox;
@@ -37,7 +38,7 @@ struct MainWindowUi {
 
     // Page 0 "Зовница".
     QToolButton* registerButton = nullptr;
-    QListView* rosterView = nullptr;
+    UniformListView* rosterView = nullptr;  // the roster, sorted; any length
     QLineEdit* selfNameEdit = nullptr;
     QFrame* sendPanel = nullptr;  // the message line and its button; opens windowMenu
     QPushButton* sendButton = nullptr;

@@ -2,6 +2,8 @@
 
 #include "core/RosterOrder.h"
 
+#include <algorithm>
+
 EntryList::EntryList(Order order, QObject* parent)
     : QObject(parent), order_(order), model_(this), selection_(&model_, this) {}
 
@@ -32,6 +34,18 @@ void EntryList::setSelectedIndex(int index) {
 
 int EntryList::indexOf(const QString& text) const {
     const QStringList& all = model_.stringList();
+    if (order_ == Order::Sorted) {
+        // The roster order compares ignoring letter case, so lines equal
+        // ignoring case stand together, the first at the lower bound.
+        const auto first = std::lower_bound(all.begin(), all.end(), text,
+                                            [](const QString& line, const QString& key) {
+                                                return compareRosterLines(line, key) < 0;
+                                            });
+        if (first != all.end() && first->compare(text, Qt::CaseInsensitive) == 0) {
+            return static_cast<int>(first - all.begin());
+        }
+        return -1;
+    }
     for (int i = 0; i < all.size(); ++i) {
         if (all.at(i).compare(text, Qt::CaseInsensitive) == 0) {
             return i;
@@ -95,5 +109,14 @@ void EntryList::clear() {
 
 void EntryList::setLines(const QStringList& lines) {
     selection_.clear();
+    if (order_ == Order::Sorted) {
+        // A sorted list stays sorted, so that its searches can halve.
+        QStringList sorted = lines;
+        std::stable_sort(sorted.begin(), sorted.end(), [](const QString& a, const QString& b) {
+            return compareRosterLines(a, b) < 0;
+        });
+        model_.setStringList(sorted);
+        return;
+    }
     model_.setStringList(lines);
 }

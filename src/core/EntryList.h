@@ -26,6 +26,7 @@ class EntryList : public QObject {
     void setSelectedIndex(int index);
 
     // Index of the first line equal to text ignoring letter case, or -1.
+    // A sorted list finds it by binary search.
     [[nodiscard]] int indexOf(const QString& text) const;
 
     // Appends (AsGiven) or inserts at the sorted place, after equal lines
@@ -39,7 +40,8 @@ class EntryList : public QObject {
     void replace(int index, const QString& text);
     void remove(int index);
     void clear();
-    // Replaces the whole content; no line is selected afterwards.
+    // Replaces the whole content (sorted, equal lines in the given order, for
+    // a Sorted list); no line is selected afterwards.
     void setLines(const QStringList& lines);
 
     [[nodiscard]] QStringListModel* model() { return &model_; }

@@ -1,13 +1,12 @@
 #include "net/UdpSocketEndpoint.h"
 
+#include "net/HostLookup.h"
 #include "net/UdpSocketError.h"
 #include "text/Cp1251.h"
 #include "text/Exception.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QHostAddress>
-#include <QHostInfo>
 #include <QSocketNotifier>
 
 #include <algorithm>
@@ -273,10 +272,9 @@ quint32 UdpSocketEndpoint::resolveRemote() {
 
 std::optional<quint32> UdpSocketEndpoint::lookUp(const QString& name) {
     // An address literal (255.255.255.255 is the one that gets here) is its
-    // own answer; asking for it would only start a reverse lookup of its
-    // name, which can stall the send for seconds on a network without DNS.
-    if (const QHostAddress literal(name); literal.protocol() == QAbstractSocket::IPv4Protocol) {
-        return literal.toIPv4Address();
+    // own answer, without a trip to the resolver.
+    if (const auto literal = HostLookup::dottedQuad(name)) {
+        return literal;
     }
 
     struct Answer {
@@ -287,16 +285,9 @@ std::optional<quint32> UdpSocketEndpoint::lookUp(const QString& name) {
     QEventLoop loop;
     // The answer is delivered to this wait only; the callback dies with it.
     QObject context;
-    QHostInfo::lookupHost(name, &context, [&answer, &loop](const QHostInfo& info) {
+    HostLookup::start(name, &context, [&answer, &loop](std::optional<quint32> address) {
         answer.done = true;
-        if (info.error() == QHostInfo::NoError) {
-            for (const QHostAddress& address : info.addresses()) {
-                if (address.protocol() == QAbstractSocket::IPv4Protocol) {
-                    answer.address = address.toIPv4Address();
-                    break;
-                }
-            }
-        }
+        answer.address = address;
         loop.quit();
     });
 

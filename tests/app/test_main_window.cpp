@@ -4,6 +4,7 @@
 #include "app/MainWindow.h"
 #include "app/ModalWatch.h"
 #include "core/FileBytes.h"
+#include "app/UniformListView.h"
 #include "support/FakeEndpoint.h"
 #include "support/FakeNetwork.h"
 

@@ -9,6 +9,7 @@
 #include "app/CorrespondentDialog.h"
 #include "app/MainWindow.h"
 #include "app/Startup.h"
+#include "app/UniformListView.h"
 #include "core/ConferenceTexts.h"
 #include "core/FileBytes.h"
 #include "support/FakeEndpoint.h"

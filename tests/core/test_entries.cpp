@@ -108,6 +108,18 @@ void EntriesTest::indexOfIgnoresCase() {
     QCOMPARE(list.indexOf(u"иВАН _|_ 1.1.1.1"_s), 0);
     QCOMPARE(list.indexOf(u"Пётр _|_ 1.1.1.1"_s), -1);
     QCOMPARE(list.indexOf(u"ИВАН _|_ 1.1.1.1 "_s), -1);  // whole lines only
+
+    // A sorted list, searched by halving, finds the first of the equal
+    // lines; it stays sorted when its content is replaced.
+    EntryList roster(EntryList::Order::Sorted);
+    roster.setLines({u"ЖАННА"_s, u"ёлка"_s, u"еж"_s, u"ЕЖ"_s, u"ANNA"_s});
+    QCOMPARE(roster.lines(), (QStringList{u"ANNA"_s, u"еж"_s, u"ЕЖ"_s, u"ёлка"_s, u"ЖАННА"_s}));
+    QCOMPARE(roster.indexOf(u"Еж"_s), 1);
+    QCOMPARE(roster.indexOf(u"ЁЛКА"_s), 3);
+    QCOMPARE(roster.indexOf(u"ЖАННА"_s), 4);
+    QCOMPARE(roster.indexOf(u"елка"_s), -1);
+    QCOMPARE(roster.indexOf(u"ANN"_s), -1);
+    QCOMPARE(roster.indexOf(u"яя"_s), -1);
 }
 
 void EntriesTest::rosterSortsIndependentlyOfLocale() {
