@@ -8,10 +8,10 @@
 #include <QPainterPath>
 #include <QStringList>
 
-#include <algorithm>
-#include <vector>
 #include <QStyle>
 #include <QStyleOption>
+#include <algorithm>
+#include <vector>
 
 #include <functional>
 

@@ -3,8 +3,8 @@
 #include "app/ConversationLog.h"
 #include "app/MainWindow.h"
 #include "app/ModalWatch.h"
-#include "core/FileBytes.h"
 #include "app/UniformListView.h"
+#include "core/FileBytes.h"
 #include "support/FakeEndpoint.h"
 #include "support/FakeNetwork.h"
 
