@@ -6,6 +6,7 @@
 #include "app/DataFolder.h"
 #include "app/ErrorReport.h"
 #include "app/Glyphs.h"
+#include "app/GroupFrameStyle.h"
 #include "app/InstanceLock.h"
 #include "app/MainWindow.h"
 #include "app/OrderlyShutdown.h"
@@ -94,6 +95,7 @@ int runVesmar(int& argc, char** argv) {
         // the program at once.
     }
 
+    app.setStyle(new GroupFrameStyle);
     app.setTitle(kApplicationTitle);
     app.setWindowIcon(programIcon());
 
