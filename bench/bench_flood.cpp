@@ -9,6 +9,7 @@
 // Usage: bench_flood [datagrams]. Runs offscreen unless QT_QPA_PLATFORM says
 // otherwise.
 
+#include "PaintCounter.h"
 #include "app/ConversationLog.h"
 #include "app/MainWindow.h"
 #include "app/Startup.h"
@@ -34,20 +35,6 @@ namespace {
 
 constexpr int kDefaultFlood = 100'000;
 const QByteArray kPrefix = "~#&!^~:";
-
-// Counts the paint events of a widget.
-class PaintCounter : public QObject {
-  public:
-    int paints = 0;
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint) {
-            ++paints;
-        }
-        return QObject::eventFilter(watched, event);
-    }
-};
 
 }  // namespace
 

@@ -5,6 +5,7 @@
 // repainted, and the memory the log took against its text in UTF-16.
 
 #include "BenchTable.h"
+#include "PaintCounter.h"
 #include "app/ConversationLog.h"
 
 #include <QApplication>
@@ -33,20 +34,6 @@ double residentMegabytes() {
     const double pages = fields.size() > 1 ? fields.at(1).toDouble() : 0;
     return pages * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1e6;
 }
-
-// Counts the paint events of a widget.
-class PaintCounter : public QObject {
-  public:
-    int paints = 0;
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint) {
-            ++paints;
-        }
-        return QObject::eventFilter(watched, event);
-    }
-};
 
 }  // namespace
 
