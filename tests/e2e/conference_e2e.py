@@ -92,12 +92,19 @@ class JsonLines:
 
 
 class TestNetwork:
-    """The namespaces, the bridge and the veth links; removed again by close()."""
+    """The namespaces, the bridge and the veth links; removed again by close().
 
-    def __init__(self) -> None:
-        tag = f"vz{os.getpid() % 100000}"
+    groups maps a host key to the host numbers whose addresses its namespace
+    holds; by default one namespace per copy and one for the peer."""
+
+    def __init__(self, tag: str = "vz", groups=None, subnet: str = SUBNET) -> None:
+        tag = f"{tag}{os.getpid() % 100000}"
+        self.subnet = subnet
+        if groups is None:
+            groups = {host: [host] for host in [1, 2, 3, PEER_HOST]}
+        self.groups = groups
         self.hub = f"{tag}h"
-        self.hosts = {host: f"{tag}n{host}" for host in [1, 2, 3, PEER_HOST]}
+        self.hosts = {host: f"{tag}n{index}" for index, host in enumerate(groups)}
         self.created: list[str] = []
 
     def open(self) -> None:
@@ -105,13 +112,16 @@ class TestNetwork:
         self.created.append(self.hub)
         run("ip", "-n", self.hub, "link", "add", "br0", "type", "bridge")
         run("ip", "-n", self.hub, "link", "set", "br0", "up")
-        for host, ns in self.hosts.items():
+        for index, (host, ns) in enumerate(self.hosts.items()):
             run("ip", "netns", "add", ns)
             self.created.append(ns)
-            run("ip", "-n", self.hub, "link", "add", f"port{host}", "type", "veth",
+            run("ip", "-n", self.hub, "link", "add", f"port{index}", "type", "veth",
                 "peer", "name", "eth0", "netns", ns)
-            run("ip", "-n", self.hub, "link", "set", f"port{host}", "master", "br0", "up")
-            run("ip", "-n", ns, "addr", "add", f"{address(host)}/24", "dev", "eth0")
+            run("ip", "-n", self.hub, "link", "set", f"port{index}", "master", "br0", "up")
+            batch = "".join(f"addr add {self.subnet}{h}/24 dev eth0\n"
+                            for h in self.groups[host])
+            subprocess.run(["ip", "-n", ns, "-batch", "-"], input=batch, text=True, check=True,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
             run("ip", "-n", ns, "link", "set", "eth0", "up")
             run("ip", "-n", ns, "link", "set", "lo", "up")
 

@@ -30,7 +30,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import conference_e2e as base  # noqa: E402  (shared helpers of the end-to-end tests)
-from conference_e2e import Failure, JsonLines, cp1251, run  # noqa: E402
+from conference_e2e import Failure, JsonLines, cp1251  # noqa: E402
 
 SUBNET = "10.233.88."
 SCRIPTED = range(1, 251)
@@ -51,48 +51,14 @@ def answer_name(host: int) -> str:
     return COPIES.get(host) or f"УЗЕЛ{host:03d}"
 
 
-class SweepNetwork:
-    """A hub with a bridge, and one namespace per host group; removed by close()."""
-
-    def __init__(self) -> None:
-        tag = f"vs{os.getpid() % 100000}"
-        self.hub = f"{tag}h"
-        self.hosts = {"peers": f"{tag}p", **{host: f"{tag}n{host}" for host in COPIES}}
-        self.created: list[str] = []
-
-    def open(self) -> None:
-        run("ip", "netns", "add", self.hub)
-        self.created.append(self.hub)
-        run("ip", "-n", self.hub, "link", "add", "br0", "type", "bridge")
-        run("ip", "-n", self.hub, "link", "set", "br0", "up")
-        for index, (host, ns) in enumerate(self.hosts.items()):
-            run("ip", "netns", "add", ns)
-            self.created.append(ns)
-            run("ip", "-n", self.hub, "link", "add", f"port{index}", "type", "veth",
-                "peer", "name", "eth0", "netns", ns)
-            run("ip", "-n", self.hub, "link", "set", f"port{index}", "master", "br0", "up")
-            hosts = SCRIPTED if host == "peers" else [host]
-            batch = "".join(f"addr add {address(h)}/24 dev eth0\n" for h in hosts)
-            subprocess.run(["ip", "-n", ns, "-batch", "-"], input=batch, text=True, check=True,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-            run("ip", "-n", ns, "link", "set", "eth0", "up")
-            run("ip", "-n", ns, "link", "set", "lo", "up")
-
-    def exec_in(self, host, *command: str) -> list[str]:
-        ns = self.hub if host == "hub" else self.hosts[host]
-        return ["ip", "netns", "exec", ns, *command]
-
-    def close(self) -> None:
-        for ns in reversed(self.created):
-            subprocess.run(["ip", "netns", "del", ns], stderr=subprocess.DEVNULL)
-
-
 class SweepScenario(base.Scenario):
     """Reuses the children, X and SIGTERM handling of the conference scenario."""
 
     def __init__(self, binary: str, workdir: str):
         super().__init__(binary, workdir)
-        self.net = SweepNetwork()
+        # One namespace holds every scripted peer's address; one per copy.
+        self.net = base.TestNetwork("vs", {"peers": list(SCRIPTED), **{h: [h] for h in COPIES}},
+                                    SUBNET)
         self.started = time.monotonic()
         self.figures: list[str] = []
 
