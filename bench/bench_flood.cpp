@@ -10,11 +10,11 @@
 // otherwise.
 
 #include "PaintCounter.h"
-#include "app/ConversationLog.h"
-#include "app/MainWindow.h"
-#include "app/Startup.h"
-#include "net/NativeUdpSocket.h"
+#include "app/program/Startup.h"
+#include "app/views/ConversationLog.h"
+#include "app/window/MainWindow.h"
 #include "net/UdpSocketEndpoint.h"
+#include "net/platform/NativeUdpSocket.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -6,7 +6,7 @@
 
 #include "BenchTable.h"
 #include "PaintCounter.h"
-#include "app/ConversationLog.h"
+#include "app/views/ConversationLog.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

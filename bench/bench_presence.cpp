@@ -9,8 +9,8 @@
 #include "BenchTable.h"
 #include "core/Conference.h"
 #include "core/DataFiles.h"
-#include "net/NativeUdpSocket.h"
 #include "net/UdpSocketEndpoint.h"
+#include "net/platform/NativeUdpSocket.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

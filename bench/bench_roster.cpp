@@ -5,7 +5,7 @@
 // then add or remove it.
 
 #include "BenchTable.h"
-#include "app/UniformListView.h"
+#include "app/views/UniformListView.h"
 #include "core/EntryList.h"
 
 #include <QApplication>

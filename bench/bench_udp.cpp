@@ -6,8 +6,8 @@
 //            one datagram per wake-up.
 // Rounds of the two sides alternate; the medians are printed.
 
-#include "net/NativeUdpSocket.h"
 #include "net/UdpSocketEndpoint.h"
+#include "net/platform/NativeUdpSocket.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

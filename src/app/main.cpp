@@ -1,4 +1,4 @@
-#include "app/Startup.h"
+#include "app/program/Startup.h"
 
 int main(int argc, char* argv[]) {
     return runVesmar(argc, argv);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "net/LocalNetworks.h"
+#include "net/platform/LocalNetworks.h"
 
 #include <QList>
 #include <QString>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "net/NativeUdpSocket.h"
 #include "net/UdpEndpoint.h"
 #include "net/UdpEvents.h"
+#include "net/platform/NativeUdpSocket.h"
 
 #include <QBasicTimer>
 #include <QObject>

@@ -1,7 +1,7 @@
 // Several copies of the conference talking over the in-process network:
 // presence, chat, exit notices, link check, directory sharing, failed sends
 // and dispatches nested inside a handler's event loop.
-#include "ConferencePeer.h"
+#include "support/ConferencePeer.h"
 
 #include <QEventLoop>
 #include <QTest>

@@ -1,9 +1,9 @@
-#include "FileBytes.h"
 #include "core/ConferenceTexts.h"
 #include "core/DataFiles.h"
 #include "core/DirectoryFile.h"
 #include "core/LogFile.h"
 #include "core/SettingsFile.h"
+#include "support/FileBytes.h"
 #include "text/Cp1251.h"
 
 #include <QDir>

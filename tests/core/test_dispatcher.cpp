@@ -1,7 +1,7 @@
 // The receive dispatcher on its own: how a datagram's bytes become a text,
 // which keyword tests match, and what one copy does with datagrams of every
 // shape from a foreign sender.
-#include "ConferencePeer.h"
+#include "support/ConferencePeer.h"
 
 #include "core/DatagramParser.h"
 

@@ -1,6 +1,6 @@
-#include "FileBytes.h"
 #include "core/ProfileFile.h"
 #include "core/SettingsFile.h"
+#include "support/FileBytes.h"
 #include "text/Cp1251.h"
 
 #include <QTemporaryDir>

@@ -1,9 +1,9 @@
 // The discovery sweep: the ranges it proposes and reads, and the sweep
 // itself on the in-process network (answers added once, failed and refused
 // sends, cancel). The interface lists are made up here; no real network.
-#include "ConferencePeer.h"
 #include "core/DiscoverySweep.h"
 #include "core/SweepRanges.h"
+#include "support/ConferencePeer.h"
 #include "support/FakeProbeSender.h"
 
 #include <QSignalSpy>

@@ -1,7 +1,7 @@
 #include "net/BindFailureMessage.h"
-#include "net/NativeUdpSocket.h"
 #include "net/UdpSocketEndpoint.h"
 #include "net/UdpSocketError.h"
+#include "net/platform/NativeUdpSocket.h"
 
 #include <QEventLoop>
 #include <QSignalSpy>

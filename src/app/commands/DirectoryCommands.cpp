@@ -1,0 +1,83 @@
+#include "app/commands/DirectoryCommands.h"
+
+#include "app/dialogs/ConfirmBox.h"
+#include "app/dialogs/CorrespondentDialog.h"
+#include "core/Entry.h"
+#include "core/EntryList.h"
+#include "text/Normalization.h"
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+DirectoryCommands::DirectoryCommands(EntryList& directory, CorrespondentDialog& dialog,
+                                     QWidget* boxParent)
+    : directory_(directory), dialog_(dialog), boxParent_(boxParent) {}
+
+void DirectoryCommands::editEntry() {
+    if (directory_.count() == 0 || directory_.selectedIndex() < 0) {
+        return;
+    }
+    QString name;
+    QString address;
+    // A line that is no entry opens the dialog with both fields empty.
+    splitEntry(cutSpacesCopy(directory_.line(directory_.selectedIndex())), name, address);
+    if (!dialog_.ask(name, address)) {
+        return;
+    }
+    const int selected = directory_.selectedIndex();
+    if (selected < 0) {
+        return;
+    }
+    directory_.replace(selected, makeEntry(name, address));
+}
+
+void DirectoryCommands::addEntry() {
+    QString name;
+    QString address;
+    if (dialog_.ask(name, address)) {
+        directory_.add(makeEntry(name, address));
+    }
+}
+
+void DirectoryCommands::insertEntry() {
+    QString name;
+    QString address;
+    if (!dialog_.ask(name, address)) {
+        return;
+    }
+    const QString entry = makeEntry(name, address);
+    if (directory_.count() == 0) {
+        directory_.add(entry);
+    } else {
+        directory_.insert(std::max(directory_.selectedIndex(), 0), entry);
+    }
+}
+
+void DirectoryCommands::deleteEntry() {
+    if (directory_.count() == 0 || directory_.selectedIndex() < 0) {
+        return;
+    }
+    QString name;
+    QString address;
+    splitEntry(directory_.line(directory_.selectedIndex()), name, address);
+    if (!name.isEmpty() || !address.isEmpty()) {
+        if (!ConfirmBox::ask(u"Вы желаете удалить эту строку из списка ?"_s, boxParent_)) {
+            return;
+        }
+    }
+    const int selected = directory_.selectedIndex();
+    if (selected < 0) {
+        return;
+    }
+    directory_.remove(selected);
+}
+
+void DirectoryCommands::deleteAllEntries() {
+    if (directory_.count() == 0) {
+        return;
+    }
+    if (ConfirmBox::ask(u"Вы желаете очистить ВЕСЬ список ?"_s, boxParent_)) {
+        directory_.clear();
+    }
+}

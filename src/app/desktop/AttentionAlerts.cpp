@@ -1,0 +1,159 @@
+#include "app/desktop/AttentionAlerts.h"
+
+#include "text/Normalization.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPalette>
+#include <QTabWidget>
+#include <QTimer>
+#include <QWidget>
+
+#include <utility>
+
+namespace {
+
+// After this long an activation that the desktop granted has arrived.
+constexpr int kActivationWaitMs = 300;
+
+// Gives a filter edit the look of its rule: the theme's edit background and
+// enabled when the rule is on, the theme's button face and disabled when it
+// is off. Both colours come from the theme together with the text colour
+// drawn on them, so the text stays readable under light and dark themes. The
+// colours are set for every colour group, so a disabled edit shows them too.
+void showRuleState(const QCheckBox& box, QLineEdit& edit) {
+    const QPalette theme = QApplication::palette(&edit);
+    QPalette palette = edit.palette();
+    if (box.isChecked()) {
+        palette.setColor(QPalette::Base, theme.color(QPalette::Active, QPalette::Base));
+        palette.setColor(QPalette::Disabled, QPalette::Text,
+                         theme.color(QPalette::Disabled, QPalette::Text));
+        edit.setPalette(palette);
+        edit.setEnabled(true);
+    } else {
+        palette.setColor(QPalette::Base, theme.color(QPalette::Active, QPalette::Button));
+        palette.setColor(QPalette::Disabled, QPalette::Text,
+                         theme.color(QPalette::Disabled, QPalette::ButtonText));
+        edit.setPalette(palette);
+        edit.setEnabled(false);
+    }
+}
+
+}  // namespace
+
+AttentionAlerts::AttentionAlerts(const Widgets& widgets, QObject* parent)
+    : QObject(parent), w_(widgets) {
+    // Each filter edit follows its box, changed by a click or by the program
+    // alike; an unchanged state runs nothing.
+    const auto follow = [this](QCheckBox* box, QLineEdit* filter) {
+        connect(box, &QCheckBox::toggled, this, [box, filter] { showRuleState(*box, *filter); });
+        showRuleState(*box, *filter);
+    };
+    follow(w_.messagePopUpBox, w_.messagePopUpFilter);
+    follow(w_.correspondentPopUpBox, w_.correspondentPopUpFilter);
+    follow(w_.messageBeepBox, w_.messageBeepFilter);
+    follow(w_.correspondentBeepBox, w_.correspondentBeepFilter);
+
+    connect(qGuiApp, &QGuiApplication::applicationStateChanged, this,
+            [this](Qt::ApplicationState state) {
+                applicationActive_ = state == Qt::ApplicationActive;
+            });
+}
+
+bool AttentionAlerts::filterMatches(const QString& filter, const QString& subject) {
+    QString wanted = filter;
+    cutSpaces(wanted);
+    if (wanted.isEmpty()) {
+        return true;
+    }
+    upperCaseRussianLatin(wanted);
+    return wanted == upperCaseRussianLatinCopy(subject);
+}
+
+void AttentionAlerts::alertMessage(const QString& subject) {
+    alert(w_.messagePopUpBox, w_.messagePopUpFilter, w_.messageBeepBox, w_.messageBeepFilter,
+          subject);
+}
+
+void AttentionAlerts::alertNewCorrespondent(const QString& name) {
+    alert(w_.correspondentPopUpBox, w_.correspondentPopUpFilter, w_.correspondentBeepBox,
+          w_.correspondentBeepFilter, name);
+}
+
+void AttentionAlerts::alert(QCheckBox* popUpBox, QLineEdit* popUpFilter, QCheckBox* beepBox,
+                            QLineEdit* beepFilter, const QString& subject) {
+    // Read once: the pop-up may activate the program, and the beep rule must
+    // still act in the same call.
+    const bool active = isActive_ ? isActive_() : applicationActive_;
+    if (active) {
+        return;
+    }
+    if (popUpBox->isChecked() && filterMatches(popUpFilter->text(), subject)) {
+        popUp();
+    }
+    if (beepBox->isChecked() && filterMatches(beepFilter->text(), subject)) {
+        beep();
+    }
+}
+
+void AttentionAlerts::popUp() {
+    if (restoreWindow_) {
+        restoreWindow_();
+    } else {
+        restoreWindow();
+    }
+    w_.pages->setCurrentIndex(0);
+}
+
+void AttentionAlerts::restoreWindow() {
+    QWidget& window = *w_.window;
+    // Restore a minimised window to the state it had before (normal or
+    // maximised), then bring it forward. Window managers may refuse the
+    // activation; that is not an error.
+    if (window.isMinimized()) {
+        window.setWindowState((window.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    }
+    window.show();
+    window.raise();
+    window.activateWindow();
+    // The desktop's focus-stealing prevention may refuse to bring the window
+    // forward. Activation arrives asynchronously, so look again a moment
+    // later and, if the window is still not active, ask for attention: the
+    // task bar entry flashes.
+    QTimer::singleShot(kActivationWaitMs, this, [this] {
+        if (w_.window->isActiveWindow()) {
+            return;
+        }
+        if (requestAttention_) {
+            requestAttention_();
+        } else {
+            QApplication::alert(w_.window);
+        }
+    });
+}
+
+void AttentionAlerts::beep() {
+    if (beep_) {
+        beep_();
+    } else {
+        QApplication::beep();
+    }
+}
+
+void AttentionAlerts::setActivityHook(std::function<bool()> isActive) {
+    isActive_ = std::move(isActive);
+}
+
+void AttentionAlerts::setPopUpHook(std::function<void()> restoreWindow) {
+    restoreWindow_ = std::move(restoreWindow);
+}
+
+void AttentionAlerts::setAttentionHook(std::function<void()> requestAttention) {
+    requestAttention_ = std::move(requestAttention);
+}
+
+void AttentionAlerts::setBeepHook(std::function<void()> beep) {
+    beep_ = std::move(beep);
+}

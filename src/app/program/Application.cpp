@@ -1,0 +1,45 @@
+#include "app/program/Application.h"
+
+#include "app/program/ErrorReport.h"
+#include "text/Exception.h"
+
+#include <QFileInfo>
+
+Application::Application(int& argc, char** argv)
+    : QApplication(argc, argv),
+      // Until the program sets its title, the executable's name stands in,
+      // as a system would show it.
+      title_(QFileInfo(applicationFilePath()).completeBaseName()),
+      presenter_(&showErrorBox) {}
+
+bool Application::notify(QObject* receiver, QEvent* event) {
+    std::exception_ptr error;
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        error = std::current_exception();
+    }
+    // The box runs its own event loop, so it is shown outside the handler.
+    reportError(error);
+    return false;
+}
+
+void Application::reportError(const std::exception_ptr& error) {
+    const QString text = errorReportText(exceptionMessage(error));
+    if (!presenter_) {
+        return;
+    }
+    try {
+        presenter_(title_, text);
+    } catch (...) {
+        // Nothing is left to report with; the program goes on.
+    }
+}
+
+void Application::reportErrorMessage(const QString& message) {
+    if (auto* app = qobject_cast<Application*>(QCoreApplication::instance())) {
+        app->reportError(std::make_exception_ptr(Exception(message)));
+    } else {
+        showErrorBox(kApplicationTitle, errorReportText(message));
+    }
+}

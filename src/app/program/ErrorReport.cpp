@@ -1,0 +1,50 @@
+#include "app/program/ErrorReport.h"
+
+#include "text/Cp1251.h"
+#include "text/Exception.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+QString errorReportText(const QString& message) {
+    if (message.isEmpty()) {
+        return message;
+    }
+    const auto last = static_cast<unsigned char>(Cp1251::toByte(message.back()));
+    return last > static_cast<unsigned char>('.') ? message + u'.' : message;
+}
+
+QString exceptionMessage(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const Exception& e) {
+        return e.message();
+    } catch (const std::exception& e) {
+        return QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        return u"Неизвестная ошибка"_s;
+    }
+}
+
+void showErrorBox(const QString& title, const QString& text) {
+    QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);
+    box.button(QMessageBox::Ok)->setText(u"OK"_s);  // the same in every locale
+    box.exec();
+}
+
+void writeErrorLine(const QString& text) {
+    QString line;
+    for (const QString& part : QString(text).replace(u"\r\n"_s, u"\n"_s).split(u'\n')) {
+        if (!line.isEmpty()) {
+            line += line.endsWith(u':') ? u" "_s : u"; "_s;
+        }
+        line += part;
+    }
+    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+    std::fflush(stderr);
+}

@@ -1,0 +1,140 @@
+#include "app/program/Startup.h"
+
+#include "app/desktop/QtTranslations.h"
+#include "app/dialogs/AboutBox.h"
+#include "app/dialogs/CorrespondentDialog.h"
+#include "app/platform/InstanceLock.h"
+#include "app/platform/TerminationSignals.h"
+#include "app/program/Application.h"
+#include "app/program/DataFolder.h"
+#include "app/program/ErrorReport.h"
+#include "app/program/OrderlyShutdown.h"
+#include "app/window/Glyphs.h"
+#include "app/window/GroupFrameStyle.h"
+#include "app/window/MainWindow.h"
+#include "net/UdpSocketEndpoint.h"
+#include "text/Exception.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kConferencePort = 333;
+// An end by signal is over within 5 s, whatever hangs.
+constexpr int kSignalEndDeadlineMs = 4500;
+
+// Shown before the title is set, so the box carries the executable's name.
+// The line on standard error lets scripts see the refusal too.
+void showAlreadyRunning(const Application& app) {
+    std::fprintf(stderr, "%s\n", kAlreadyRunning.toLocal8Bit().constData());
+    std::fflush(stderr);
+    QMessageBox box(QMessageBox::NoIcon, app.title(), kAlreadyRunning, QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);
+    box.button(QMessageBox::Ok)->setText(u"OK"_s);  // the same in every locale
+    box.exec();
+}
+
+// The endpoint of the main window: it listens on port 333 on every local
+// address and always sends to port 333. A port that cannot be bound is
+// recorded and reported once the window shows; a socket that cannot be
+// created at all ends the start with the error.
+std::unique_ptr<UdpEndpoint> makeEndpoint() {
+    auto endpoint = std::make_unique<UdpSocketEndpoint>(nullptr);
+    endpoint->setRemoteHost(u"192.168.0.1"_s);  // every sender sets its own destination
+    endpoint->setRemotePort(kConferencePort);
+    endpoint->setLocalPort(kConferencePort);
+    endpoint->setReportLevel(1);
+    return endpoint;
+}
+
+}  // namespace
+
+QString findProgramDirectory() {
+    const QString dir = QCoreApplication::applicationDirPath();
+    const QString canonical = QDir(dir).canonicalPath();
+    return (canonical.isEmpty() ? dir : canonical) + u'/';
+}
+
+int runVesmar(int& argc, char** argv) {
+    Application app(argc, argv);
+    installQtTranslations(app, QLocale::system());
+    const DataFolderPlaces places = dataFolderPlaces(findProgramDirectory());
+    DataFolder dataFolder = chooseDataFolder(places);
+
+    // The lock guards the data files, so it follows their folder. A copy that
+    // cannot tell whether another one runs (the folder cannot be locked at
+    // all) starts: refusing would leave the user with nothing.
+    InstanceLock lock;
+    if (lock.acquire(dataFolder.path) == InstanceLock::Result::HeldByAnother) {
+        showAlreadyRunning(app);
+        return EXIT_FAILURE;
+    }
+    copyStartingFiles(dataFolder, places);
+    for (const QString& error : dataFolder.errors) {
+        std::fprintf(stderr, "%s\n", error.toLocal8Bit().constData());
+    }
+
+    // Signals are caught from here on: one that arrives while the window is
+    // being built waits in the pipe and closes the window once the event
+    // loop runs, instead of killing the program before it could save.
+    std::unique_ptr<TerminationSignals> terminationSignals;
+    try {
+        terminationSignals = std::make_unique<TerminationSignals>();
+    } catch (const Exception&) {
+        // Without the pipe the signals keep their default effect: they end
+        // the program at once.
+    }
+
+    app.setStyle(new GroupFrameStyle);
+    app.setTitle(kApplicationTitle);
+    app.setWindowIcon(programIcon());
+
+    std::unique_ptr<UdpEndpoint> endpoint;
+    try {
+        endpoint = makeEndpoint();
+    } catch (const Exception&) {
+        app.reportError(std::current_exception());
+        return EXIT_FAILURE;
+    }
+    const std::unique_ptr<MainWindow> window =
+        createMainWindow(dataFolder.path, std::move(endpoint));
+
+    OrderlyShutdown shutdown(window.get());
+    if (terminationSignals) {
+        // Nobody is there to answer a box: what would be one goes to standard
+        // error, and the end has a deadline.
+        QObject::connect(
+            terminationSignals.get(), &TerminationSignals::requested, &shutdown,
+            [&app, &shutdown, window = window.get()] {
+                TerminationSignals::armDeadline(kSignalEndDeadlineMs);
+                app.setErrorPresenter(
+                    [](const QString& /*title*/, const QString& text) { writeErrorLine(text); });
+                window->endUnattended();
+                shutdown.start();
+            });
+    }
+
+    window->show();
+    QTimer::singleShot(0, window.get(), &MainWindow::showStartupNotices);
+    return app.exec();
+}
+
+std::unique_ptr<MainWindow> createMainWindow(const QString& programDirectory,
+                                             std::unique_ptr<UdpEndpoint> endpoint) {
+    auto window = std::make_unique<MainWindow>(programDirectory, std::move(endpoint));
+    // Children of the window: hidden until used, destroyed with it.
+    auto* correspondentDialog = new CorrespondentDialog(window.get());
+    auto* aboutBox = new AboutBox(window.get());
+    window->attachDialogs(correspondentDialog, aboutBox);
+    return window;
+}
