@@ -13,6 +13,7 @@
 #include "app/program/Startup.h"
 #include "app/views/ConversationLog.h"
 #include "app/window/MainWindow.h"
+#include "core/Session.h"
 #include "net/UdpSocketEndpoint.h"
 #include "net/platform/NativeUdpSocket.h"
 
@@ -50,18 +51,19 @@ int main(int argc, char** argv) {
         std::puts("no peer socket");
         return 1;
     }
-    auto endpoint = std::make_unique<UdpSocketEndpoint>(nullptr);
+    // Answers go back to the peer.
+    auto endpoint = std::make_unique<UdpSocketEndpoint>(peer.localPort());
     UdpSocketEndpoint* udp = endpoint.get();
-    udp->setLocalPort(0);
-    udp->setRemotePort(peer.localPort());  // answers go back to the peer
+    udp->bind(0);
     const quint16 port = udp->boundPort();
 
     QTemporaryDir folder;
-    const std::unique_ptr<MainWindow> window =
-        createMainWindow(folder.path() + u'/', std::move(endpoint));
-    window->show();
+    Session session(folder.path(), std::move(endpoint));
+    MainWindow window(session);
+    window.show();
+    auto* log = window.findChild<ConversationLog*>(u"logView"_s);
     PaintCounter paints;
-    window->logView->viewport()->installEventFilter(&paints);
+    log->viewport()->installEventFilter(&paints);
     QElapsedTimer settle;
     settle.start();
     while (settle.elapsed() < 300) {
@@ -90,7 +92,7 @@ int main(int argc, char** argv) {
         }
         sent = true;
     });
-    const auto lines = [&] { return window->logView->text().count(u"\r\n"_s); };
+    const auto lines = [&] { return log->text().count(u"\r\n"_s); };
     while (!sent || (lines() + static_cast<qsizetype>(udp->lostDatagrams()) < flood &&
                      clock.elapsed() < 600'000)) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
@@ -106,7 +108,7 @@ int main(int argc, char** argv) {
     const double absorbed = clock.nsecsElapsed() / 1e9;
     ticker.stop();
 
-    const QStringList logged = window->logView->text().split(u"\r\n"_s, Qt::SkipEmptyParts);
+    const QStringList logged = log->text().split(u"\r\n"_s, Qt::SkipEmptyParts);
     bool inOrder = true;
     for (qsizetype i = 1; i < logged.size(); ++i) {
         if (logged[i].mid(12, 6).toInt() <= logged[i - 1].mid(12, 6).toInt()) {

@@ -69,10 +69,9 @@ int main(int argc, char** argv) {
         std::puts("presence: no listening socket");
         return 1;
     }
-    UdpSocketEndpoint endpoint(nullptr);
-    endpoint.setLocalPort(0);
-    endpoint.setRemotePort(listener.localPort());
-    Conference conference(endpoint, [] { return 0; });
+    UdpSocketEndpoint endpoint(listener.localPort());
+    endpoint.bind(0);
+    Conference conference(endpoint);
     conference.setSelfName(u"ИВАН"_s);
 
     // 254 registrations.

@@ -1,9 +1,9 @@
 // The UDP endpoint against plain socket loops, side by side in one run:
-//   fan-out: one 40-byte text to 254 numeric loopback addresses, remoteHost
-//            set before every send, against a sendto loop over the same 254;
-//   receive: datagrams per second through receiveHandler + readDatagram,
-//            against a loop that waits with poll and then calls recvfrom,
-//            one datagram per wake-up.
+//   fan-out: one 40-byte text to 254 numeric loopback addresses, each send
+//            naming its address, against a sendto loop over the same 254;
+//   receive: datagrams per second handed to receiveHandler, against a loop
+//            that waits with poll and then calls recvfrom, one datagram per
+//            wake-up.
 // Rounds of the two sides alternate; the medians are printed.
 
 #include "net/UdpSocketEndpoint.h"
@@ -61,15 +61,13 @@ void fanOut() {
     }
     const quint16 port = receiver.localPort();
 
-    UdpSocketEndpoint endpoint(nullptr);
-    endpoint.setLocalPort(0);
-    endpoint.setRemotePort(port);
+    UdpSocketEndpoint endpoint(port);
+    endpoint.bind(0);
     QStringList hosts;
     for (int i = 1; i <= kAddresses; ++i) {
         hosts.append(u"127.0.0.%1"_s.arg(i));
     }
-    std::array<char, 256> sendBuffer{};
-    std::fill_n(sendBuffer.begin(), kTextLength, 'x');
+    const QByteArray text(kTextLength, 'x');
 
     NativeUdpSocket plain;
     (void)plain.open();
@@ -84,15 +82,14 @@ void fanOut() {
     for (int round = 0; round < kFanOutRounds; ++round) {
         clock.start();
         for (const QString& host : hosts) {
-            endpoint.setRemoteHost(host);
-            endpoint.sendDatagram(sendBuffer, kTextLength);
+            endpoint.send(host, text);
         }
         endpointTimes.push_back(clock.nsecsElapsed() / 1000.0);
         drain(receiver);
 
         clock.start();
         for (const sockaddr_in& sa : destinations) {
-            (void)::sendto(static_cast<int>(plain.handle()), sendBuffer.data(), kTextLength, 0,
+            (void)::sendto(static_cast<int>(plain.handle()), text.constData(), kTextLength, 0,
                            reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
         }
         plainTimes.push_back(clock.nsecsElapsed() / 1000.0);
@@ -102,8 +99,7 @@ void fanOut() {
     const double p = median(plainTimes);
     std::printf("fan-out, %d datagrams of %d bytes (median of %d rounds)\n", kAddresses,
                 kTextLength, kFanOutRounds);
-    std::printf("  UdpSocketEndpoint sendDatagram    %9.1f us   (%.2f us per datagram)\n", e,
-                e / kAddresses);
+    std::printf("  UdpSocketEndpoint send %9.1f us   (%.2f us per datagram)\n", e, e / kAddresses);
     std::printf("  plain sendto loop      %9.1f us   (%.2f us per datagram)\n", p, p / kAddresses);
     std::printf("  ratio                  %9.2f\n", e / p);
 }
@@ -120,14 +116,11 @@ void receive() {
     NativeUdpSocket sender;
     (void)sender.open();
 
-    UdpSocketEndpoint endpoint(nullptr);
-    endpoint.setLocalPort(0);
+    UdpSocketEndpoint endpoint(0);
+    endpoint.bind(0);
     QEventLoop loop;
     int received = 0;
-    std::array<char, 256> receiveBuffer{};
-    endpoint.receiveHandler = [&](QObject*, int, const QString&, int) {
-        int count = 0;
-        endpoint.readDatagram(receiveBuffer, count);
+    endpoint.receiveHandler = [&](const ReceivedDatagram& /*datagram*/) {
         if (++received == kBatch) {
             loop.quit();
         }
@@ -191,8 +184,7 @@ void receive() {
     const double p = median(plainTimes);
     std::printf("receive, batches of %d datagrams of %d bytes (median of %d rounds)\n", kBatch,
                 kTextLength, kReceiveRounds);
-    std::printf("  UdpSocketEndpoint receiveHandler  %9.0f datagrams/s   (%.2f us each)\n", e,
-                1e6 / e);
+    std::printf("  UdpSocketEndpoint      %9.0f datagrams/s   (%.2f us each)\n", e, 1e6 / e);
     std::printf("  plain poll + recvfrom  %9.0f datagrams/s   (%.2f us each)\n", p, 1e6 / p);
     std::printf("  ratio (time per datagram) %6.2f\n", p / e);
     if (shortRounds > 0) {

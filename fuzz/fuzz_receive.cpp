@@ -5,7 +5,7 @@
 // must settle within a few rounds, or the input started a reply storm.
 
 #include "core/Conference.h"
-#include "core/Entry.h"
+#include "core/Protocol.h"
 #include "net/UdpEndpoint.h"
 #include "net/UdpSocketError.h"
 #include "text/Exception.h"
@@ -32,43 +32,35 @@ struct Datagram {
     QByteArray bytes;
 };
 
-// A network of two addresses: sends are queued, the queued datagram being
-// delivered is what readDatagram gives.
+// A network of two addresses: sends are queued and delivered in turn.
 class HarnessEndpoint final : public UdpEndpoint {
   public:
     HarnessEndpoint(QString address, std::deque<Datagram>& outbox)
         : address_(std::move(address)), outbox_(outbox) {}
 
-    void setRemoteHost(const QString& host) override { remoteHost_ = host; }
-    [[nodiscard]] QString remoteHost() const override { return remoteHost_; }
-    void sendDatagram(std::span<const char> buffer, int count) override {
-        if (count <= 0 || static_cast<std::size_t>(count) > buffer.size()) {
-            throw Exception(u"Invalid buffer"_s);
+    void send(const QString& host, QByteArrayView bytes) override {
+        if (bytes.isEmpty()) {
+            throw EmptyDatagramError(u"Invalid buffer"_s);
         }
-        if (remoteHost_ != kOwnAddress && remoteHost_ != kPeerAddress) {
-            throw UdpSocketError(u"Host Lookup Canceled"_s);
+        if (host != kOwnAddress && host != kPeerAddress) {
+            throw HostNotFoundError(u"Host Lookup Canceled"_s);
         }
-        outbox_.push_back({address_, remoteHost_, QByteArray(buffer.data(), count)});
+        outbox_.push_back({address_, host, bytes.toByteArray()});
     }
-    void readDatagram(std::span<char> buffer, int& count) override {
-        count = static_cast<int>(std::min<std::size_t>(current.size(), buffer.size()));
-        std::copy_n(current.constData(), count, buffer.data());
-    }
+    [[nodiscard]] bool isWaitingForLookup() const override { return false; }
     [[nodiscard]] BindState bindState() const override { return BindState::Bound; }
     [[nodiscard]] QString bindFailureReason() const override { return {}; }
-
-    QByteArray current;
+    [[nodiscard]] quint64 lostDatagrams() const override { return 0; }
 
   private:
     QString address_;
-    QString remoteHost_;
     std::deque<Datagram>& outbox_;
 };
 
 struct Copy {
     Copy(const QString& address, const QString& typedName, std::deque<Datagram>& outbox)
-        : endpoint(address, outbox), conference(endpoint, [] { return 0; }) {
-        conference.setSelfName(normalizeSelfName(typedName));
+        : endpoint(address, outbox), conference(endpoint) {
+        conference.setSelfName(typedName);
         reset();
     }
 
@@ -80,9 +72,8 @@ struct Copy {
     }
 
     void deliver(const QByteArray& bytes, const QString& from) {
-        endpoint.current = bytes;
         try {
-            conference.dispatch(static_cast<int>(bytes.size()), from);
+            conference.dispatch({bytes, static_cast<int>(bytes.size()), from, Protocol::kPort});
         } catch (const Exception&) {
             // Reported in a box by the program; nothing more happens here.
         }

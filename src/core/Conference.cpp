@@ -1,24 +1,43 @@
 #include "core/Conference.h"
 
 #include "net/UdpEndpoint.h"
+#include "net/UdpSocketError.h"
+#include "text/Cp1251.h"
 #include "text/Exception.h"
 #include "text/Normalization.h"
-
-#include <utility>
 
 using DatagramParser::Keyword;
 using DatagramParser::KeywordMatch;
 
-Conference::Conference(UdpEndpoint& endpoint, std::function<int()> recipientChoice, QObject* parent)
+using namespace Qt::StringLiterals;
+
+Conference::Conference(UdpEndpoint& endpoint, QObject* parent)
     : QObject(parent),
-      sender_(endpoint),
       endpoint_(endpoint),
-      recipientChoice_(std::move(recipientChoice)),
       directory_(EntryList::Order::AsGiven, this),
       roster_(EntryList::Order::Sorted, this) {}
 
-bool Conference::selective() const {
-    return recipientChoice_ && recipientChoice_() > 0;
+// ---- the send step --------------------------------------------------------
+
+void Conference::sendQuietly(const QString& address, const QString& text) {
+    // A text longer than a datagram is never cut; callers check first.
+    if (!Protocol::fits(text)) {
+        throw Exception(
+            u"Датаграмма длиннее %1 знаков не отправляется."_s.arg(Protocol::kMaxTextLength));
+    }
+    endpoint_.send(address, Cp1251::encode(text));
+}
+
+void Conference::send(const QString& address, const QString& text) {
+    try {
+        sendQuietly(address, text);
+    } catch (const HostNotFoundError&) {
+        emit sendRefused(ConferenceTexts::invalidHost());
+        throw;
+    } catch (const EmptyDatagramError&) {
+        emit sendRefused(ConferenceTexts::bufferInvalid());
+        throw;
+    }
 }
 
 // ---- presence -------------------------------------------------------------
@@ -41,15 +60,7 @@ PresenceOutcome Conference::sendToDirectory(const QString& keyword) {
     const QString text = Protocol::controlText(keyword, selfName_);
     // One line that cannot be sent to (a host name that does not resolve)
     // must not cut off every line after it, so the loop goes on and the
-    // failures are reported once at its end. Nor may it stop the loop for a
-    // question of its own: the endpoint's invalid-host event stays quiet
-    // until the loop is over (a send nested in a lookup wait meanwhile
-    // fails quietly too, and raises as usual).
-    const struct QuietLookups {
-        UdpEndpoint& endpoint;
-        InvalidHostHandler saved = std::exchange(endpoint.invalidHostHandler, nullptr);
-        ~QuietLookups() { endpoint.invalidHostHandler = std::move(saved); }
-    } quietLookups{endpoint_};
+    // failures are reported once at its end, without a notice of their own.
     QList<ConferenceTexts::SendFailure> failures;
     for (int i = 0; i < directory_.count(); ++i) {
         QString name;
@@ -59,7 +70,7 @@ PresenceOutcome Conference::sendToDirectory(const QString& keyword) {
             continue;
         }
         try {
-            sender_.send(address, text);
+            sendQuietly(address, text);
         } catch (const Exception& error) {
             failures.append({address, error.message()});
         }
@@ -72,8 +83,8 @@ PresenceOutcome Conference::sendToDirectory(const QString& keyword) {
 
 // ---- chat and sharing -----------------------------------------------------
 
-Conference::Delivery Conference::sendToRecipients(bool selectiveMode, const QString& text) {
-    if (selectiveMode) {
+Conference::Delivery Conference::sendToRecipients(Recipients recipients, const QString& text) {
+    if (recipients == Recipients::Selected) {
         const int selected = roster_.selectedIndex();
         if (selected < 0) {
             return Delivery::NoRecipient;
@@ -87,7 +98,7 @@ Conference::Delivery Conference::sendToRecipients(bool selectiveMode, const QStr
         if (!Protocol::fits(text)) {
             return Delivery::TooLong;
         }
-        sender_.send(address, text);
+        send(address, text);
         return Delivery::Sent;
     }
     Delivery delivery = Delivery::NoRecipient;
@@ -101,13 +112,13 @@ Conference::Delivery Conference::sendToRecipients(bool selectiveMode, const QStr
         if (!Protocol::fits(text)) {
             return Delivery::TooLong;
         }
-        sender_.send(address, text);
+        send(address, text);
         delivery = Delivery::Sent;
     }
     return delivery;
 }
 
-ChatOutcome Conference::sendChat(const QString& messageText) {
+ChatOutcome Conference::sendChat(const QString& messageText, Recipients recipients) {
     QString message = messageText;
     cutSpaces(message);
     if (message.isEmpty()) {
@@ -119,9 +130,8 @@ ChatOutcome Conference::sendChat(const QString& messageText) {
     if (!Protocol::selfNameFits(selfName_)) {
         return ChatOutcome::NameTooLong;
     }
-    const bool selectiveMode = selective();
-    switch (
-        sendToRecipients(selectiveMode, Protocol::chatText(selfName_, message, selectiveMode))) {
+    const bool isPrivate = recipients == Recipients::Selected;
+    switch (sendToRecipients(recipients, Protocol::chatText(selfName_, message, isPrivate))) {
         case Delivery::Sent:
             return ChatOutcome::Sent;
         case Delivery::TooLong:
@@ -132,12 +142,12 @@ ChatOutcome Conference::sendChat(const QString& messageText) {
     return ChatOutcome::NothingToSend;
 }
 
-bool Conference::shareEntry(const QString& entry) {
-    return sendToRecipients(selective(), Protocol::sharingText(selfName_, entry)) !=
+bool Conference::shareEntry(const QString& entry, Recipients recipients) {
+    return sendToRecipients(recipients, Protocol::sharingText(selfName_, entry)) !=
            Delivery::TooLong;
 }
 
-SharingOutcome Conference::shareDirectory() {
+SharingOutcome Conference::shareDirectory(Recipients recipients) {
     SharingOutcome result;
     if (directory_.count() == 0 || roster_.count() == 0) {
         return result;
@@ -150,14 +160,14 @@ SharingOutcome Conference::shareDirectory() {
     for (int i = 0; i < directory_.count(); ++i) {
         QString entry = directory_.line(i);
         cutSpaces(entry);
-        if (!entry.isEmpty() && !shareEntry(entry)) {
+        if (!entry.isEmpty() && !shareEntry(entry, recipients)) {
             ++result.entriesNotSent;
         }
     }
     return result;
 }
 
-SharingOutcome Conference::shareSelectedEntry() {
+SharingOutcome Conference::shareSelectedEntry(Recipients recipients) {
     SharingOutcome result;
     if (directory_.count() == 0 || roster_.count() == 0 || directory_.selectedIndex() < 0) {
         return result;
@@ -172,7 +182,7 @@ SharingOutcome Conference::shareSelectedEntry() {
         return result;
     }
     result.outcome = PresenceOutcome::Done;
-    if (!shareEntry(entry)) {
+    if (!shareEntry(entry, recipients)) {
         result.entriesNotSent = 1;
     }
     return result;
@@ -193,27 +203,26 @@ LinkCheckOutcome Conference::checkLink() {
     if (address.isEmpty()) {
         return LinkCheckOutcome::IncorrectCorrespondent;
     }
-    sender_.send(address, Protocol::controlText(Protocol::kAutoDetect1));
+    send(address, Protocol::controlText(Protocol::kAutoDetect1));
     return LinkCheckOutcome::Sent;
 }
 
 // ---- receive dispatcher ---------------------------------------------------
 
-void Conference::dispatch(int numberBytes, const QString& fromIP) {
-    int count = 0;
-    endpoint_.readDatagram(receiveBuffer_, count);
-    if (numberBytes <= 0 || count <= 0) {
-        return;
+void Conference::dispatch(const ReceivedDatagram& datagram) {
+    if (datagram.size <= 0) {
+        return;  // an empty datagram, or a failed read
     }
-    // From here on only this copy is used: nested dispatches reuse the buffer.
-    const QString text = DatagramParser::receivedText(receiveBuffer_, numberBytes, count);
+    // From here on only this copy is used: nested dispatches come with
+    // datagrams of their own.
+    const QString text = DatagramParser::receivedText(datagram.bytes, datagram.size);
     const std::optional<QString> control = DatagramParser::controlText(text);
     if (!control) {
         emit chatLineReceived(text);
         return;
     }
     for (const KeywordMatch& match : DatagramParser::matchKeywords(*control)) {
-        apply(match, fromIP);
+        apply(match, datagram.fromIP);
     }
 }
 
@@ -260,7 +269,7 @@ void Conference::reply(const QString& fromIP, const QString& keyword) {
     // A self name too long for the reply is not cut; the peer gets nothing.
     // The commands that send the name tell the user.
     if (Protocol::selfNameFits(selfName_)) {
-        sender_.send(fromIP, Protocol::controlText(keyword, selfName_));
+        send(fromIP, Protocol::controlText(keyword, selfName_));
     }
 }
 

@@ -2,19 +2,20 @@
 
 #include "core/ConferenceTexts.h"
 #include "core/DatagramParser.h"
-#include "core/DatagramSender.h"
 #include "core/Entry.h"
 #include "core/EntryList.h"
 #include "core/Protocol.h"
 #include "core/SelfName.h"
+#include "net/ReceivedDatagram.h"
 
 #include <QObject>
 #include <QString>
 
-#include <array>
-#include <functional>
-
 class UdpEndpoint;
+
+// Who a chat line or a shared entry goes to: every roster member ("Всем"),
+// or the one selected in the roster ("Выборочно").
+enum class Recipients { Everyone, Selected };
 
 // What a command that sends the self name to the directory did.
 enum class PresenceOutcome {
@@ -49,9 +50,10 @@ struct SharingOutcome {
 };
 
 // The conference protocol of one copy of the program: the directory, the
-// roster, the self name, the two datagram buffers, every sender and the
-// receive dispatcher. It reaches the network only through the endpoint and
-// the window only through the outcomes and signals below; it shows nothing.
+// roster, the self name, every sender and the receive dispatcher. It reaches
+// the network only through the endpoint, sending each datagram in one call,
+// and reports to the window only through the outcomes and signals below; it
+// shows nothing and never asks upward.
 //
 // Errors of the endpoint are exceptions and leave the operation, except in
 // registration and exit notices, which go on with the remaining lines and
@@ -63,20 +65,17 @@ struct SharingOutcome {
 class Conference : public QObject {
     Q_OBJECT
   public:
-    // recipientChoice gives the index of the recipient choice: above 0 is
-    // "Выборочно" (the selected roster member), anything else "Всем". It is
-    // read anew wherever the choice is needed.
-    Conference(UdpEndpoint& endpoint, std::function<int()> recipientChoice,
-               QObject* parent = nullptr);
+    explicit Conference(UdpEndpoint& endpoint, QObject* parent = nullptr);
 
     // The correspondent directory, in the user's order.
     [[nodiscard]] EntryList& directory() { return directory_; }
     // Who takes part now, sorted; filled and emptied by received datagrams.
     [[nodiscard]] EntryList& roster() { return roster_; }
 
-    // The self name as sent, already normalised (normalizeSelfName). It is
-    // cleaned here once more, so no name that goes out reads as a request.
-    void setSelfName(const QString& name) { selfName_ = cleanSelfName(name); }
+    // The self name from the text of the self-name field (or the settings
+    // file): normalised here, and only here (normalizeSelfName), so no name
+    // that goes out reads as a request.
+    void setSelfName(const QString& text) { selfName_ = normalizeSelfName(text); }
     [[nodiscard]] const QString& selfName() const { return selfName_; }
 
     // Registration ("MYNAMEIS2:" + self name) to every directory address.
@@ -86,19 +85,18 @@ class Conference : public QObject {
 
     // Sends the message (blanks cut here) to every roster member, or with the
     // private marker to the selected one.
-    ChatOutcome sendChat(const QString& messageText);
+    ChatOutcome sendChat(const QString& messageText, Recipients recipients);
 
     // Asks the selected directory line's address for its name ("AUTODETECT1").
     LinkCheckOutcome checkLink();
 
-    // Sends every directory entry ("NEWADDR:") to the chosen recipients.
-    SharingOutcome shareDirectory();
-    // Sends the selected directory entry to the chosen recipients.
-    SharingOutcome shareSelectedEntry();
+    // Sends every directory entry ("NEWADDR:") to the recipients.
+    SharingOutcome shareDirectory(Recipients recipients);
+    // Sends the selected directory entry to the recipients.
+    SharingOutcome shareSelectedEntry(Recipients recipients);
 
-    // The receive dispatcher: reads the datagram just announced by the
-    // endpoint and applies it. Call it from the endpoint's receiveHandler.
-    void dispatch(int numberBytes, const QString& fromIP);
+    // The receive dispatcher: applies one received datagram.
+    void dispatch(const ReceivedDatagram& datagram);
 
   signals:
     // A chat text arrived: append it to the log and alert.
@@ -111,6 +109,12 @@ class Conference : public QObject {
     // An answer to the name request ("MYNAMEIS0:") was applied to the
     // directory; added is false when its line was there already.
     void nameAnswered(const QString& fromIP, bool added);
+    // A single send was refused before anything went out: its host name
+    // could not be resolved (ConferenceTexts::invalidHost()) or it had
+    // nothing to send (ConferenceTexts::bufferInvalid()). Show the notice;
+    // the error itself follows as usual. The loops over the directory stay
+    // quiet and report their failures together instead.
+    void sendRefused(const QString& notice);
 
   private:
     enum class Delivery { Sent, NoRecipient, TooLong };
@@ -119,10 +123,13 @@ class Conference : public QObject {
     // collected and raised together after the loop.
     PresenceOutcome sendToDirectory(const QString& keyword);
     // Sends text to the selected roster member (selective) or to every one.
-    Delivery sendToRecipients(bool selective, const QString& text);
+    Delivery sendToRecipients(Recipients recipients, const QString& text);
     // Shares one entry, already cut; false when its datagram would not fit.
-    bool shareEntry(const QString& entry);
-    [[nodiscard]] bool selective() const;
+    bool shareEntry(const QString& entry, Recipients recipients);
+    // Sends text to address, telling sendRefused what the endpoint refused.
+    void send(const QString& address, const QString& text);
+    // The same, quietly: the caller reports the failure.
+    void sendQuietly(const QString& address, const QString& text);
 
     void apply(const DatagramParser::KeywordMatch& match, const QString& fromIP);
     // Sends keyword + self name to a peer, unless the name cannot fit.
@@ -130,11 +137,8 @@ class Conference : public QObject {
     void addToRoster(const QString& name, const QString& fromIP);
     void addNameAnswer(const QString& name, const QString& fromIP);
 
-    DatagramSender sender_;
     UdpEndpoint& endpoint_;
-    std::function<int()> recipientChoice_;
     EntryList directory_;
     EntryList roster_;
     QString selfName_ = kDefaultSelfName;
-    std::array<char, Protocol::kBufferSize> receiveBuffer_{};
 };

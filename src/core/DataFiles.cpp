@@ -1,10 +1,7 @@
 #include "core/DataFiles.h"
-#include "core/ConferenceTexts.h"
 
 #include "core/DirectoryFile.h"
-#include "core/Entry.h"
 #include "core/FileErrorTexts.h"
-#include "core/SelfName.h"
 #include "core/SettingsFile.h"
 #include "text/Exception.h"
 
@@ -29,11 +26,6 @@ DataFiles::Loaded DataFiles::load() {
     } catch (const Exception& error) {
         settingsReadWhole_ = false;
         loaded.errors.append(error.message());
-    }
-    const QString storedName = loaded.settings.myName;
-    loaded.settings.myName = normalizeSelfName(storedName);
-    if (cleanTypedSelfName(storedName) != storedName) {
-        loaded.errors.append(ConferenceTexts::selfNameCleaned(loaded.settings.myName));
     }
 
     try {
@@ -61,7 +53,6 @@ DataFiles::SaveReport DataFiles::save(const QStringList& directoryLines, Setting
         }
     }
 
-    settings.myName = normalizeSelfName(settings.myName);
     if (!settingsReadWhole_) {
         report.notSaved.append(
             u"Настройки не сохранены: файл %1 не удалось прочитать при запуске."_s.arg(

@@ -23,8 +23,8 @@
 class DataFiles {
   public:
     struct Loaded {
-        // The values of the settings file, or the defaults for those it lacks.
-        // myName is already the self name: blanks cut and upper-cased.
+        // The values of the settings file, or the defaults for those it lacks;
+        // myName as stored (the conference normalises it).
         Settings settings;
         // The lines of the directory file, unchanged; none when it is missing.
         QStringList directoryLines;
@@ -60,9 +60,8 @@ class DataFiles {
     };
 
     // Writes the directory file from lines, then the settings file from
-    // settings, whose myName is the text of the self-name field as it stands
-    // (it is normalised here before it is written). Each step runs even when
-    // the one before it failed.
+    // settings, myName as given. Each step runs even when the one before it
+    // failed.
     [[nodiscard]] SaveReport save(const QStringList& directoryLines, Settings settings);
 
   private:

@@ -35,17 +35,18 @@ bool takeRelayedEntry(QString& text) {
 
 }  // namespace
 
-QString receivedText(std::span<const char> buffer, int numberBytes, int count) {
-    if (numberBytes <= 0 || count <= 0) {
+QString receivedText(QByteArrayView bytes, int numberBytes) {
+    if (numberBytes <= 0) {
         return {};
     }
-    const auto limit =
-        static_cast<std::size_t>(std::min({numberBytes, count, Protocol::kMaxTextLength}));
-    const std::span<const char> bytes = buffer.first(std::min(limit, buffer.size()));
-    const auto nul = std::find(bytes.begin(), bytes.end(), '\0');
-    QString text = Cp1251::decode(bytes.first(static_cast<std::size_t>(nul - bytes.begin())));
-    cutSpaces(text);
-    return text;
+    const QByteArrayView text = bytes.first(
+        std::min({qsizetype{numberBytes}, bytes.size(), qsizetype{Protocol::kMaxTextLength}}));
+    const QByteArrayView upToNul =
+        text.first(std::find(text.begin(), text.end(), '\0') - text.begin());
+    QString decoded = Cp1251::decode(
+        std::span<const char>(upToNul.data(), static_cast<std::size_t>(upToNul.size())));
+    cutSpaces(decoded);
+    return decoded;
 }
 
 std::optional<QString> controlText(const QString& text) {

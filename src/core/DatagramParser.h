@@ -1,21 +1,20 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 
 #include <optional>
-#include <span>
 
-// The receive side of the datagram format: from the bytes in the receive
-// buffer to the text, and from a control text to the keywords it holds.
-// Pure functions; the dispatcher applies what they find.
+// The receive side of the datagram format: from a datagram's bytes to its
+// text, and from a control text to the keywords it holds. Pure functions;
+// the dispatcher applies what they find.
 namespace DatagramParser {
 
-// The text of a received datagram: the buffer's first bytes, as many as the
-// datagram has and the buffer was given (numberBytes, count), at most 255,
-// up to the first NUL, with the blanks at both ends cut. Empty when either
-// number is 0 or negative.
-[[nodiscard]] QString receivedText(std::span<const char> buffer, int numberBytes, int count);
+// The text of a received datagram: its first numberBytes bytes (at most as
+// many as bytes holds), at most 255, up to the first NUL, with the blanks at
+// both ends cut. Empty when numberBytes is 0 or negative (a failed read).
+[[nodiscard]] QString receivedText(QByteArrayView bytes, int numberBytes);
 
 // The control text of a datagram text that starts with the control prefix:
 // the rest behind the prefix, blanks at both ends cut. None for a chat text.

@@ -103,7 +103,6 @@ ProfileFile::ProfileFile(QString path) : path_(std::move(path)) {
     if (!QFileInfo::exists(path_)) {
         return;
     }
-    existed_ = true;
     QFile file(path_);
     if (!file.open(QIODevice::ReadOnly)) {
         throw Exception(cannotOpenFileText(path_));

@@ -35,8 +35,6 @@ class ProfileFile {
     explicit ProfileFile(QString path);
 
     [[nodiscard]] const QString& path() const { return path_; }
-    // True when the file existed when it was read.
-    [[nodiscard]] bool existed() const { return existed_; }
 
     // The value of the key, or nullopt when the section or the key is missing.
     // A key that is present with nothing after '=' gives an empty text.
@@ -79,7 +77,6 @@ class ProfileFile {
     void insertLine(qsizetype at, QString text);
 
     QString path_;
-    bool existed_ = false;
     bool changed_ = false;
     QList<Line> lines_;
 };

@@ -8,7 +8,7 @@
 namespace Protocol {
 
 // Every datagram goes to, and comes from, this port.
-inline constexpr int kPort = 333;
+inline constexpr quint16 kPort = 333;
 
 // The two datagram buffers hold a text and a terminating NUL.
 inline constexpr int kBufferSize = 256;

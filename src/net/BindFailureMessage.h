@@ -8,4 +8,4 @@
 // port: the cause in words the user can act on, and that receiving is off.
 // Empty when there was no failure (NotBound, Bound).
 [[nodiscard]] QString bindFailureMessage(UdpEndpoint::BindState state, const QString& reason,
-                                         const QString& executablePath, int port = 333);
+                                         const QString& executablePath, int port);

@@ -1,13 +1,10 @@
 #include "net/HostLookup.h"
 
+#include "net/platform/NameService.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QUrl>
-
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 
 #include <memory>
 #include <mutex>
@@ -38,29 +35,6 @@ class Receiver final : public QObject {
     std::shared_ptr<Delivery> delivery_;
 };
 
-std::optional<quint32> resolve(const QByteArray& name) {
-    if (name.isEmpty()) {
-        return std::nullopt;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_DGRAM;
-    addrinfo* list = nullptr;
-    if (getaddrinfo(name.constData(), nullptr, &hints, &list) != 0) {
-        return std::nullopt;
-    }
-    std::optional<quint32> address;
-    for (const addrinfo* item = list; item != nullptr; item = item->ai_next) {
-        if (item->ai_family == AF_INET && item->ai_addr != nullptr) {
-            const auto* ipv4 = reinterpret_cast<const sockaddr_in*>(item->ai_addr);
-            address = ntohl(ipv4->sin_addr.s_addr);
-            break;
-        }
-    }
-    freeaddrinfo(list);
-    return address;
-}
-
 }  // namespace
 
 namespace HostLookup {
@@ -74,7 +48,7 @@ void start(const QString& name, QObject* context, Answer answer) {
         answer(address);
     };
     std::thread([ace = QUrl::toAce(name), delivery, deliver = std::move(deliver)]() mutable {
-        const std::optional<quint32> address = resolve(ace);
+        const std::optional<quint32> address = NameService::lookUpIPv4(ace);
         const std::lock_guard lock(delivery->mutex);
         if (delivery->receiver != nullptr) {
             QMetaObject::invokeMethod(
@@ -82,15 +56,6 @@ void start(const QString& name, QObject* context, Answer answer) {
                 Qt::QueuedConnection);
         }
     }).detach();
-}
-
-std::optional<quint32> dottedQuad(const QString& text) {
-    // A character outside Latin-1 becomes '?', which no address holds.
-    in_addr address{};
-    if (inet_pton(AF_INET, text.toLatin1().constData(), &address) != 1) {
-        return std::nullopt;
-    }
-    return ntohl(address.s_addr);
 }
 
 }  // namespace HostLookup

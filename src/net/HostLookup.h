@@ -7,7 +7,7 @@
 
 class QObject;
 
-// IPv4 name lookup without Qt Network: the system resolver (getaddrinfo)
+// IPv4 name lookup without Qt Network: the system's resolver (NameService)
 // runs on a worker thread of its own, and the answer comes back as an event
 // to the thread of a context object.
 namespace HostLookup {
@@ -19,8 +19,5 @@ using Answer = std::function<void(std::optional<quint32>)>;
 // answer runs once, in the thread of context, unless context is destroyed
 // before the answer arrives: then it never runs.
 void start(const QString& name, QObject* context, Answer answer);
-
-// The text as a dotted-quad IPv4 address (four decimal parts), or nothing.
-[[nodiscard]] std::optional<quint32> dottedQuad(const QString& text);
 
 }  // namespace HostLookup

@@ -4,10 +4,11 @@
 #include <QString>
 #include <QtGlobal>
 
-// Sends single request datagrams to port 333 of many addresses without ever
-// blocking: a send the system cannot take now says so and is tried again
-// later by the caller. Answers do not come back here; the peers send them to
-// port 333, where the program's endpoint receives them.
+// Sends single request datagrams to the conference port of many addresses
+// without ever blocking: a send the system cannot take now says so and is
+// tried again later by the caller. Answers do not come back here; the peers
+// send them to the conference port, where the program's endpoint receives
+// them.
 class ProbeSender {
   public:
     enum class Result {

@@ -10,7 +10,6 @@ class HostLookupTest : public QObject {
   private slots:
     void answerComesToTheContextsThread();
     void noAnswerAfterTheContextIsGone();
-    void dottedQuads();
 };
 
 void HostLookupTest::answerComesToTheContextsThread() {
@@ -48,15 +47,6 @@ void HostLookupTest::noAnswerAfterTheContextIsGone() {
     // Long enough for every worker to finish and post whatever it would.
     QTest::qWait(500);
     QVERIFY(!answered);
-}
-
-void HostLookupTest::dottedQuads() {
-    QCOMPARE(HostLookup::dottedQuad(u"255.255.255.255"_s), std::optional<quint32>(0xFFFFFFFFu));
-    QCOMPARE(HostLookup::dottedQuad(u"10.0.0.1"_s), std::optional<quint32>(0x0A000001u));
-    for (const QString& text :
-         {u"10.0.1"_s, u"localhost"_s, u"1.2.3.256"_s, u"1.2.3.4 "_s, u"１.2.3.4"_s, QString()}) {
-        QVERIFY2(!HostLookup::dottedQuad(text), qPrintable(text));
-    }
 }
 
 QTEST_GUILESS_MAIN(HostLookupTest)

@@ -18,14 +18,14 @@
 struct ConferencePeer {
     ConferencePeer(FakeNetwork& network, const QString& address, const QString& selfName,
                    const QStringList& directoryLines = {})
-        : endpoint(network, address), conference(endpoint, [this] { return choice; }) {
+        : endpoint(network, address), conference(endpoint) {
         conference.setSelfName(selfName);
         conference.directory().setLines(directoryLines);
-        endpoint.receiveHandler = [this](QObject*, int numberBytes, const QString& fromIP, int) {
+        endpoint.receiveHandler = [this](const ReceivedDatagram& datagram) {
             // Errors must not cross the event loop; the window's application
             // object reports them, here they are kept.
             try {
-                conference.dispatch(numberBytes, fromIP);
+                conference.dispatch(datagram);
             } catch (const Exception& error) {
                 errors.append(error.message());
             }
@@ -39,6 +39,17 @@ struct ConferencePeer {
                              answers.append({fromIP, name});
                          });
     }
+
+    // The commands with the recipient choice as the window reads it: an
+    // index above 0 is "Выборочно", anything else "Всем".
+    [[nodiscard]] Recipients recipients() const {
+        return choice > 0 ? Recipients::Selected : Recipients::Everyone;
+    }
+    ChatOutcome sendChat(const QString& message) {
+        return conference.sendChat(message, recipients());
+    }
+    SharingOutcome shareDirectory() { return conference.shareDirectory(recipients()); }
+    SharingOutcome shareSelectedEntry() { return conference.shareSelectedEntry(recipients()); }
 
     [[nodiscard]] QStringList directory() { return conference.directory().lines(); }
     [[nodiscard]] QStringList roster() { return conference.roster().lines(); }

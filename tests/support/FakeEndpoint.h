@@ -1,5 +1,6 @@
 #pragma once
 
+#include "net/HostResolver.h"
 #include "net/UdpEndpoint.h"
 
 #include <QByteArray>
@@ -8,36 +9,32 @@
 
 class FakeNetwork;
 
-// A UDP endpoint of the in-process FakeNetwork with its own IPv4 address.
-// It sends like the real endpoint in everything the conference relies on:
-//  - count 0 (or more than the buffer holds, or negative) calls
-//    invalidBufferHandler and then raises Exception "Invalid buffer" unless
-//    the handler sets repaired and a usable count;
-//  - a remoteHost that is not a numeric address is looked up in the network's
-//    host names while pending events are processed, as the real lookup wait
-//    does; an unknown name calls invalidHostHandler once, then raises
-//    UdpSocketError "Host Lookup Canceled" unless the handler sets retry (the
-//    name is then looked up once more, and a second failure raises without a
-//    second call);
-//  - a destination of 0.0.0.0 raises UdpSocketError "Null Remote Address".
-// Every received datagram is kept until the next one arrives and announced
-// to receiveHandler(this, size, sender address, 333).
+// A UDP endpoint of the in-process FakeNetwork with its own IPv4 address. It
+// keeps the rules of UdpEndpoint exactly as the real endpoint does (the
+// contract suite in tests/net runs against both): the same host forms, the
+// same refusals, names looked up while events are handled (in the network's
+// host names), datagrams longer than the real endpoint takes delivered as
+// failed reads. Every datagram addressed to it is handed to receiveHandler
+// from the event loop, one at a time, in order.
 class FakeEndpoint : public QObject, public UdpEndpoint {
     Q_OBJECT
   public:
-    static constexpr int kPort = 333;
-
     FakeEndpoint(FakeNetwork& network, const QString& address, QObject* parent = nullptr);
     ~FakeEndpoint() override;
 
     [[nodiscard]] const QString& address() const { return address_; }
 
-    void setRemoteHost(const QString& host) override { remoteHost_ = host; }
-    [[nodiscard]] QString remoteHost() const override { return remoteHost_; }
-    void sendDatagram(std::span<const char> buffer, int count) override;
-    void readDatagram(std::span<char> buffer, int& count) override;
-    [[nodiscard]] BindState bindState() const override { return BindState::Bound; }
-    [[nodiscard]] QString bindFailureReason() const override { return {}; }
+    void send(const QString& host, QByteArrayView bytes) override;
+    [[nodiscard]] bool isWaitingForLookup() const override { return resolver_.isWaiting(); }
+    [[nodiscard]] BindState bindState() const override { return bindState_; }
+    [[nodiscard]] QString bindFailureReason() const override { return bindFailureReason_; }
+    [[nodiscard]] quint64 lostDatagrams() const override { return lost_; }
+
+    // Plays a port that could not be bound.
+    void failBind(BindState state, const QString& reason);
+    // Plays datagrams lost on arrival: the total lost, reported as the real
+    // endpoint reports it.
+    void loseDatagrams(quint64 lostInAll);
 
     // Called by the network for every datagram addressed to this endpoint.
     void receive(const QString& from, const QByteArray& bytes);
@@ -46,11 +43,11 @@ class FakeEndpoint : public QObject, public UdpEndpoint {
     [[nodiscard]] int sentCount() const { return sentCount_; }
 
   private:
-    [[nodiscard]] QString resolve(QString host);
-
     FakeNetwork& network_;
     QString address_;
-    QString remoteHost_;
-    QByteArray lastDatagram_;
+    HostResolver resolver_;
+    BindState bindState_ = BindState::Bound;
+    QString bindFailureReason_;
+    quint64 lost_ = 0;
     int sentCount_ = 0;
 };

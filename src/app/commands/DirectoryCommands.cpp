@@ -1,7 +1,7 @@
 #include "app/commands/DirectoryCommands.h"
 
-#include "app/dialogs/ConfirmBox.h"
 #include "app/dialogs/CorrespondentDialog.h"
+#include "app/dialogs/MessageBoxes.h"
 #include "core/Entry.h"
 #include "core/EntryList.h"
 #include "text/Normalization.h"
@@ -62,7 +62,7 @@ void DirectoryCommands::deleteEntry() {
     QString address;
     splitEntry(directory_.line(directory_.selectedIndex()), name, address);
     if (!name.isEmpty() || !address.isEmpty()) {
-        if (!ConfirmBox::ask(u"Вы желаете удалить эту строку из списка ?"_s, boxParent_)) {
+        if (!confirm(u"Вы желаете удалить эту строку из списка ?"_s, boxParent_)) {
             return;
         }
     }
@@ -77,7 +77,7 @@ void DirectoryCommands::deleteAllEntries() {
     if (directory_.count() == 0) {
         return;
     }
-    if (ConfirmBox::ask(u"Вы желаете очистить ВЕСЬ список ?"_s, boxParent_)) {
+    if (confirm(u"Вы желаете очистить ВЕСЬ список ?"_s, boxParent_)) {
         directory_.clear();
     }
 }

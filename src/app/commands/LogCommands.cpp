@@ -1,6 +1,6 @@
 #include "app/commands/LogCommands.h"
 
-#include "app/dialogs/ConfirmBox.h"
+#include "app/dialogs/MessageBoxes.h"
 #include "app/views/ConversationLog.h"
 #include "core/LogFile.h"
 #include "text/Exception.h"
@@ -43,7 +43,7 @@ void LogCommands::clearLog() {
     if (log_.isEmpty()) {
         return;
     }
-    if (ConfirmBox::ask(u"Вы желаете удалить все содержание Вашей \"беседы\" ?"_s, boxParent_)) {
+    if (confirm(u"Вы желаете удалить все содержание Вашей \"беседы\" ?"_s, boxParent_)) {
         log_.clear();
     }
 }

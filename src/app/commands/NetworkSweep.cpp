@@ -3,18 +3,20 @@
 #include "app/dialogs/SweepDialog.h"
 #include "app/window/SweepProgressLine.h"
 #include "core/DiscoverySweep.h"
+#include "core/Protocol.h"
 #include "net/platform/ProbeSocket.h"
 
 #include <QAction>
 
 NetworkSweep::NetworkSweep(Conference& conference, SweepProgressLine& line, QAction& command,
-                           QWidget* window)
-    : conference_(conference),
+                           QWidget* window, QObject* parent)
+    : QObject(parent),
+      conference_(conference),
       line_(line),
       command_(command),
       window_(window),
       networks_(localIPv4Networks),
-      makeSender_([] { return std::make_unique<ProbeSocket>(); }) {
+      makeSender_([] { return std::make_unique<ProbeSocket>(Protocol::kPort); }) {
     connect(&line_, &SweepProgressLine::stopRequested, this, &NetworkSweep::cancel);
 }
 

@@ -27,8 +27,8 @@ class NetworkSweep : public QObject {
     using SenderFactory = std::function<std::unique_ptr<ProbeSender>()>;
 
     // window: the parent of the dialog and its messages.
-    NetworkSweep(Conference& conference, SweepProgressLine& line, QAction& command,
-                 QWidget* window);
+    NetworkSweep(Conference& conference, SweepProgressLine& line, QAction& command, QWidget* window,
+                 QObject* parent = nullptr);
     ~NetworkSweep() override;
 
     // Where the networks and the request sender come from; tests plug in

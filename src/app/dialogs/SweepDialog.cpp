@@ -1,9 +1,8 @@
 #include "app/dialogs/SweepDialog.h"
 
-#include "app/commands/SweepTexts.h"
-#include "app/dialogs/ConfirmBox.h"
-#include "app/dialogs/PlainMessage.h"
+#include "app/dialogs/MessageBoxes.h"
 #include "core/SweepRanges.h"
+#include "core/SweepTexts.h"
 
 #include <QDialogButtonBox>
 #include <QFontDatabase>
@@ -71,7 +70,7 @@ void SweepDialog::accept() {
         return;
     }
     if (plan.addresses.size() > SweepRanges::kConfirmAbove &&
-        !ConfirmBox::ask(SweepTexts::confirmMany(int(plan.addresses.size())), this)) {
+        !confirm(SweepTexts::confirmMany(int(plan.addresses.size())), this)) {
         return;
     }
     addresses_ = std::move(plan.addresses);

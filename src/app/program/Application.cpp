@@ -1,5 +1,6 @@
 #include "app/program/Application.h"
 
+#include "app/dialogs/MessageBoxes.h"
 #include "app/program/ErrorReport.h"
 #include "text/Exception.h"
 

@@ -1,11 +1,11 @@
 #include "app/program/DataFolder.h"
 
+#include "app/platform/FolderAccess.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -23,10 +23,6 @@ QString canonicalFolder(const QString& path) {
 }
 
 }  // namespace
-
-bool isWritableFolder(const QString& path) {
-    return ::access(QFile::encodeName(path).constData(), W_OK | X_OK) == 0;
-}
 
 DataFolderPlaces dataFolderPlaces(const QString& programDirectory) {
     DataFolderPlaces places;

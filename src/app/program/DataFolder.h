@@ -39,6 +39,3 @@ struct DataFolder {
 // seed directory that holds one. Run once the folder is locked, so a copy
 // that is refused never touches the files of the one that runs.
 void copyStartingFiles(DataFolder& folder, const DataFolderPlaces& places);
-
-// True when this process may create files in the folder.
-[[nodiscard]] bool isWritableFolder(const QString& path);

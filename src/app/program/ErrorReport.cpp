@@ -3,8 +3,7 @@
 #include "text/Cp1251.h"
 #include "text/Exception.h"
 
-#include <QMessageBox>
-#include <QPushButton>
+#include <QStringList>
 
 #include <cstdio>
 
@@ -28,13 +27,6 @@ QString exceptionMessage(const std::exception_ptr& error) {
     } catch (...) {
         return u"Неизвестная ошибка"_s;
     }
-}
-
-void showErrorBox(const QString& title, const QString& text) {
-    QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok);
-    box.setTextFormat(Qt::PlainText);
-    box.button(QMessageBox::Ok)->setText(u"OK"_s);  // the same in every locale
-    box.exec();
 }
 
 void writeErrorLine(const QString& text) {

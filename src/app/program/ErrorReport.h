@@ -4,8 +4,7 @@
 
 #include <exception>
 
-// The standard error report: a modal box with the error icon and one OK
-// button, captioned with the application title.
+// The texts of the standard error report, which showErrorBox shows.
 
 // The text the report shows: the message with "." added when its last
 // character sorts after "." in the program's code page.
@@ -14,9 +13,6 @@
 // The message an escaped exception carries: the program's Exception its own
 // text, any other standard exception its what(), anything else a general note.
 [[nodiscard]] QString exceptionMessage(const std::exception_ptr& error);
-
-// Shows the report box and waits for OK. The text is shown as plain text.
-void showErrorBox(const QString& title, const QString& text);
 
 // Writes the text to standard error as one line (its line breaks become
 // "; "), for when nobody is there to answer a box.

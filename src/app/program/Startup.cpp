@@ -1,8 +1,7 @@
 #include "app/program/Startup.h"
 
 #include "app/desktop/QtTranslations.h"
-#include "app/dialogs/AboutBox.h"
-#include "app/dialogs/CorrespondentDialog.h"
+#include "app/dialogs/MessageBoxes.h"
 #include "app/platform/InstanceLock.h"
 #include "app/platform/TerminationSignals.h"
 #include "app/program/Application.h"
@@ -12,14 +11,14 @@
 #include "app/window/Glyphs.h"
 #include "app/window/GroupFrameStyle.h"
 #include "app/window/MainWindow.h"
+#include "core/Protocol.h"
+#include "core/Session.h"
 #include "net/UdpSocketEndpoint.h"
 #include "text/Exception.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QTimer>
 
 #include <cstdio>
@@ -29,7 +28,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int kConferencePort = 333;
 // An end by signal is over within 5 s, whatever hangs.
 constexpr int kSignalEndDeadlineMs = 4500;
 
@@ -38,22 +36,16 @@ constexpr int kSignalEndDeadlineMs = 4500;
 void showAlreadyRunning(const Application& app) {
     std::fprintf(stderr, "%s\n", kAlreadyRunning.toLocal8Bit().constData());
     std::fflush(stderr);
-    QMessageBox box(QMessageBox::NoIcon, app.title(), kAlreadyRunning, QMessageBox::Ok);
-    box.setTextFormat(Qt::PlainText);
-    box.button(QMessageBox::Ok)->setText(u"OK"_s);  // the same in every locale
-    box.exec();
+    showCaptionedMessage(app.title(), kAlreadyRunning);
 }
 
-// The endpoint of the main window: it listens on port 333 on every local
-// address and always sends to port 333. A port that cannot be bound is
+// The endpoint of the program: it listens on the conference port on every
+// local address and sends to the same port. A port that cannot be bound is
 // recorded and reported once the window shows; a socket that cannot be
 // created at all ends the start with the error.
 std::unique_ptr<UdpEndpoint> makeEndpoint() {
-    auto endpoint = std::make_unique<UdpSocketEndpoint>(nullptr);
-    endpoint->setRemoteHost(u"192.168.0.1"_s);  // every sender sets its own destination
-    endpoint->setRemotePort(kConferencePort);
-    endpoint->setLocalPort(kConferencePort);
-    endpoint->setReportLevel(1);
+    auto endpoint = std::make_unique<UdpSocketEndpoint>(Protocol::kPort);
+    endpoint->bind(Protocol::kPort);
     return endpoint;
 }
 
@@ -106,8 +98,8 @@ int runVesmar(int& argc, char** argv) {
         app.reportError(std::current_exception());
         return EXIT_FAILURE;
     }
-    const std::unique_ptr<MainWindow> window =
-        createMainWindow(dataFolder.path, std::move(endpoint));
+    Session session(dataFolder.path, std::move(endpoint));
+    const auto window = std::make_unique<MainWindow>(session);
 
     OrderlyShutdown shutdown(window.get());
     if (terminationSignals) {
@@ -127,14 +119,4 @@ int runVesmar(int& argc, char** argv) {
     window->show();
     QTimer::singleShot(0, window.get(), &MainWindow::showStartupNotices);
     return app.exec();
-}
-
-std::unique_ptr<MainWindow> createMainWindow(const QString& programDirectory,
-                                             std::unique_ptr<UdpEndpoint> endpoint) {
-    auto window = std::make_unique<MainWindow>(programDirectory, std::move(endpoint));
-    // Children of the window: hidden until used, destroyed with it.
-    auto* correspondentDialog = new CorrespondentDialog(window.get());
-    auto* aboutBox = new AboutBox(window.get());
-    window->attachDialogs(correspondentDialog, aboutBox);
-    return window;
 }

@@ -55,7 +55,6 @@ class ConversationLog : public QAbstractScrollArea {
     [[nodiscard]] bool hasSelection() const { return anchor_ != caret_; }
     // The selected part of the shown text, its lines joined by LF.
     [[nodiscard]] QString selectedText() const;
-    [[nodiscard]] Position caret() const { return caret_; }
     [[nodiscard]] bool isCaretAtEnd() const { return caret_ == endPosition(); }
 
   protected:

@@ -1,5 +1,6 @@
 #include "app/window/MainWindow.h"
 
+#include "app/commands/ConferenceCommands.h"
 #include "app/commands/DirectoryCommands.h"
 #include "app/commands/LogCommands.h"
 #include "app/commands/NetworkSweep.h"
@@ -7,171 +8,158 @@
 #include "app/dialogs/AboutBox.h"
 #include "app/dialogs/CorrespondentDialog.h"
 #include "app/dialogs/LogSaveDialog.h"
-#include "app/dialogs/PlainMessage.h"
-#include "app/program/Application.h"
-#include "app/program/ErrorReport.h"
 #include "app/views/ConversationLog.h"
 #include "app/views/UniformListView.h"
 #include "app/window/ClockText.h"
-#include "core/Entry.h"
-#include "core/SelfName.h"
-#include "core/Settings.h"
-#include "net/BindFailureMessage.h"
-#include "net/UdpSocketEndpoint.h"
-#include "text/Exception.h"
+#include "core/ConferenceTexts.h"
+#include "core/Session.h"
+#include "net/UdpEndpoint.h"
 
-#include <QAbstractButton>
 #include <QButtonGroup>
-#include <QCheckBox>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QCursor>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QScreen>
 #include <QShortcut>
 #include <QTabWidget>
-#include <QTimer>
 #include <QToolButton>
 #include <QWindow>
 
-namespace {
-constexpr int kClockIntervalMs = 1000;
-}  // namespace
+using namespace Qt::StringLiterals;
 
-MainWindow::MainWindow(QString programDirectory, std::unique_ptr<UdpEndpoint> endpoint,
-                       QWidget* parent)
-    : QWidget(parent),
-      endpoint_(std::move(endpoint)),
-      programDirectory_(std::move(programDirectory)),
-      conference_(*endpoint_, [this] { return recipientIndex(); }),
-      dataFiles_(programDirectory_) {
-    setupUi(this);
+MainWindow::MainWindow(Session& session, QWidget* parent)
+    : QWidget(parent), session_(session), messages_(this) {
+    ui_.setupUi(this);
     if (QScreen* screen = this->screen()) {
         move(screen->availableGeometry().center() - rect().center());
     }
-    directoryView->setModel(directory().model());
-    directoryView->setSelectionModel(directory().selectionModel());
-    rosterView->setModel(roster().model());
-    rosterView->setSelectionModel(roster().selectionModel());
-    alerts_ = std::make_unique<AttentionAlerts>(
-        AttentionAlerts::Widgets{messagePopUpBox, messagePopUpFilter, correspondentPopUpBox,
-                                 correspondentPopUpFilter, messageBeepBox, messageBeepFilter,
-                                 correspondentBeepBox, correspondentBeepFilter, this, pages});
+    Conference& conference = session_.conference();
+    ui_.directoryView->setModel(conference.directory().model());
+    ui_.directoryView->setSelectionModel(conference.directory().selectionModel());
+    ui_.rosterView->setModel(conference.roster().model());
+    ui_.rosterView->setSelectionModel(conference.roster().selectionModel());
+
+    alerts_ = new AttentionAlerts(
+        AttentionAlerts::Widgets{
+            ui_.messagePopUpBox, ui_.messagePopUpFilter, ui_.correspondentPopUpBox,
+            ui_.correspondentPopUpFilter, ui_.messageBeepBox, ui_.messageBeepFilter,
+            ui_.correspondentBeepBox, ui_.correspondentBeepFilter, this, ui_.pages},
+        this);
+    alerts_->setObjectName(u"attentionAlerts"_s);
+    conferenceCommands_ = std::make_unique<ConferenceCommands>(
+        session_,
+        ConferenceCommands::Widgets{ui_.messageEdit, ui_.selfNameEdit, ui_.recipientChoice},
+        messages_, [this] { alerts_->beep(); }, [this] { moveFocusToMessage(); });
     logCommands_ = std::make_unique<LogCommands>(
-        *logView,
+        *ui_.logView,
         [this] {
-            if (saveLogDialog == nullptr) {
-                saveLogDialog = createLogSaveDialog(this);
+            if (ui_.saveLogDialog == nullptr) {
+                ui_.saveLogDialog = createLogSaveDialog(this);
             }
-            return saveLogDialog;
+            return ui_.saveLogDialog;
         },
         this);
     networkSweep_ =
-        std::make_unique<NetworkSweep>(conference_, *sweepLine, *findOnNetworkAction, this);
-    connectEndpoint();
-    connectCommands();
-    connectConference();
+        new NetworkSweep(conference, *ui_.sweepLine, *ui_.findOnNetworkAction, this, this);
+    networkSweep_->setObjectName(u"networkSweep"_s);
+
+    connectSession();
+
+    // Start: the files into the widgets, the clock, the conference page, the
+    // ticks; then the dialogs, hidden until used and destroyed with the window.
+    ui_.showSettings(session_.start());
+    ui_.clockLabel->setText(clockText());
+    ui_.pages->setCurrentIndex(0);
+    ui_.receiveOffLabel->setVisible(session_.endpoint().bindState() !=
+                                    UdpEndpoint::BindState::Bound);
+    correspondentDialog_ = new CorrespondentDialog(this);
+    aboutBox_ = new AboutBox(this);
+    directoryCommands_ =
+        std::make_unique<DirectoryCommands>(conference.directory(), *correspondentDialog_, this);
+
+    connectActions();
     connectContextMenus();
-    try {
-        startUp();
-    } catch (...) {
-        startupError_ = std::current_exception();
-    }
 }
 
 MainWindow::~MainWindow() {
-    // The views let go of the lists before the lists go.
-    directoryView->setModel(nullptr);
-    rosterView->setModel(nullptr);
-    endpoint_->receiveHandler = nullptr;
-    endpoint_->lossHandler = nullptr;
-    endpoint_->invalidHostHandler = nullptr;
-    endpoint_->invalidBufferHandler = nullptr;
+    // The views let go of the lists before the session's lists go.
+    ui_.directoryView->setModel(nullptr);
+    ui_.rosterView->setModel(nullptr);
 }
 
-void MainWindow::attachDialogs(CorrespondentDialog* dialog, AboutBox* aboutBox) {
-    correspondentDialog_ = dialog;
-    aboutBox_ = aboutBox;
-    directoryCommands_ =
-        dialog ? std::make_unique<DirectoryCommands>(directory(), *dialog, this) : nullptr;
-}
+void MainWindow::connectSession() {
+    connect(&session_, &Session::clockTicked, this,
+            [this] { ui_.clockLabel->setText(clockText()); });
+    connect(&session_, &Session::firstTickDone, this, &MainWindow::moveFocusToMessage);
+    connect(&session_, &Session::notice, this,
+            [this](const QString& text) { messages_.tell(text); });
+    connect(&session_, &Session::datagramsLost, this, &MainWindow::showLostDatagrams);
+    // A close asked for while a send waited for a name lookup.
+    connect(&session_, &Session::closeAllowed, this, &QWidget::close);
 
-void MainWindow::connectEndpoint() {
-    // The window repairs nothing: an unresolved host and an empty send stay
-    // failures after the box.
-    endpoint_->receiveHandler = [this](QObject* /*sender*/, int numberBytes, const QString& fromIP,
-                                       int /*port*/) { receiveDatagram(numberBytes, fromIP); };
-    endpoint_->lossHandler = [this](quint64 lost) { showLostDatagrams(lost); };
-    endpoint_->invalidHostHandler = [this](bool& /*retry*/) { reportInvalidHost(); };
-    endpoint_->invalidBufferHandler = [this](bool& /*repaired*/, std::span<char> /*buffer*/,
-                                             int& /*count*/) { reportInvalidBuffer(); };
-    // A close asked for while a send waits for a name lookup takes effect
-    // once the wait is over, so the window is never destroyed under the
-    // waiting handler.
-    if (auto* udp = dynamic_cast<UdpSocketEndpoint*>(endpoint_.get())) {
-        connect(udp, &UdpSocketEndpoint::lookupWaitEnded, this, [this] {
-            if (closeDeferred_ && !waitingForLookup()) {
-                closeDeferred_ = false;
-                close();
-            }
-        });
-    }
-    receiveOffLabel->setVisible(endpoint_->bindState() != UdpEndpoint::BindState::Bound);
-}
-
-bool MainWindow::waitingForLookup() const {
-    const auto* udp = dynamic_cast<const UdpSocketEndpoint*>(endpoint_.get());
-    return udp != nullptr && udp->isWaitingForLookup();
-}
-
-void MainWindow::connectCommands() {
-    connect(tickTimer, &QTimer::timeout, this, &MainWindow::tick);
-    connect(aboutButton, &QToolButton::clicked, this, &MainWindow::showAbout);
-    connect(registerButton, &QToolButton::clicked, this, &MainWindow::registerWithDirectory);
-    connect(selfNameEdit, &QLineEdit::textChanged, this, &MainWindow::updateSelfName);
-    // A click on a roster line or on a recipient choice leaves the keyboard in
-    // the message line.
-    connect(rosterView, &QAbstractItemView::clicked, this, &MainWindow::moveFocusToMessage);
-    connect(recipientChoice, &QButtonGroup::idClicked, this, &MainWindow::moveFocusToMessage);
-    connect(sendButton, &QPushButton::clicked, this, &MainWindow::sendMessage);
-    connect(sendAction, &QAction::triggered, this, &MainWindow::sendMessage);
-    connect(editEntryAction, &QAction::triggered, this, &MainWindow::editEntry);
-    connect(addEntryAction, &QAction::triggered, this, &MainWindow::addEntry);
-    connect(insertEntryAction, &QAction::triggered, this, &MainWindow::insertEntry);
-    connect(deleteEntryAction, &QAction::triggered, this, &MainWindow::deleteEntry);
-    connect(deleteAllAction, &QAction::triggered, this, &MainWindow::deleteAllEntries);
-    connect(checkLinkAction, &QAction::triggered, this, &MainWindow::checkLink);
-    connect(findOnNetworkAction, &QAction::triggered, this, &MainWindow::findOnNetwork);
-    connect(shareDirectoryAction, &QAction::triggered, this, &MainWindow::shareDirectory);
-    connect(shareEntryAction, &QAction::triggered, this, &MainWindow::shareSelectedEntry);
-    connect(copyToClipboardAction, &QAction::triggered, this, &MainWindow::copyLogToClipboard);
-    connect(saveLogAction, &QAction::triggered, this, &MainWindow::saveLog);
-    connect(clearLogAction, &QAction::triggered, this, &MainWindow::clearLog);
-    // The alert check boxes are AttentionAlerts': each greys or clears its
-    // filter edit on every change, by a click or by the program.
-
-    // Enter sends from every control of the conference page. On the settings page the
-    // message line is out of sight, and Enter typed into a filter there must
-    // not send it.
-    connect(pages, &QTabWidget::currentChanged, this,
-            [this](int page) { sendAction->setEnabled(page == 0); });
-}
-
-void MainWindow::connectConference() {
-    connect(&conference_, &Conference::chatLineReceived, this, [this](const QString& line) {
-        logView->appendLine(line);
+    const Conference& conference = session_.conference();
+    connect(&conference, &Conference::chatLineReceived, this, [this](const QString& line) {
+        ui_.logView->appendLine(line);
         alerts_->alertMessage(line);
     });
-    connect(&conference_, &Conference::correspondentAdded, alerts_.get(),
+    connect(&conference, &Conference::correspondentAdded, alerts_,
             &AttentionAlerts::alertNewCorrespondent);
-    connect(&conference_, &Conference::linkCheckAnswered, this, &MainWindow::showLinkCheckResult);
+    // The directory has taken the answer already.
+    connect(&conference, &Conference::linkCheckAnswered, this,
+            [this](const QString& fromIP, const QString& name) {
+                messages_.showLinkCheckResult(ConferenceTexts::linkCheckResult(fromIP, name));
+            });
+    connect(&conference, &Conference::sendRefused, this,
+            [this](const QString& notice) { messages_.tell(notice); });
+}
+
+void MainWindow::connectActions() {
+    ConferenceCommands* chat = conferenceCommands_.get();
+    connect(ui_.aboutButton, &QToolButton::clicked, this, [this] { aboutBox_->exec(); });
+    connect(ui_.registerButton, &QToolButton::clicked, this,
+            [chat] { chat->registerWithDirectory(); });
+    connect(ui_.selfNameEdit, &QLineEdit::textChanged, this, [chat] { chat->updateSelfName(); });
+    // A click on a roster line or on a recipient choice leaves the keyboard in
+    // the message line.
+    connect(ui_.rosterView, &QAbstractItemView::clicked, this, &MainWindow::moveFocusToMessage);
+    connect(ui_.recipientChoice, &QButtonGroup::idClicked, this, &MainWindow::moveFocusToMessage);
+    connect(ui_.sendButton, &QPushButton::clicked, this, [chat] { chat->sendMessage(); });
+    connect(ui_.sendAction, &QAction::triggered, this, [chat] { chat->sendMessage(); });
+    connect(ui_.checkLinkAction, &QAction::triggered, this, [chat] { chat->checkLink(); });
+    connect(ui_.shareDirectoryAction, &QAction::triggered, this,
+            [chat] { chat->shareDirectory(); });
+    connect(ui_.shareEntryAction, &QAction::triggered, this,
+            [chat] { chat->shareSelectedEntry(); });
+    connect(ui_.findOnNetworkAction, &QAction::triggered, networkSweep_, &NetworkSweep::run);
+
+    DirectoryCommands* directory = directoryCommands_.get();
+    connect(ui_.editEntryAction, &QAction::triggered, this,
+            [directory] { directory->editEntry(); });
+    connect(ui_.addEntryAction, &QAction::triggered, this, [directory] { directory->addEntry(); });
+    connect(ui_.insertEntryAction, &QAction::triggered, this,
+            [directory] { directory->insertEntry(); });
+    connect(ui_.deleteEntryAction, &QAction::triggered, this,
+            [directory] { directory->deleteEntry(); });
+    connect(ui_.deleteAllAction, &QAction::triggered, this,
+            [directory] { directory->deleteAllEntries(); });
+
+    LogCommands* log = logCommands_.get();
+    connect(ui_.copyToClipboardAction, &QAction::triggered, this,
+            [log] { log->copyLogToClipboard(); });
+    connect(ui_.saveLogAction, &QAction::triggered, this, [log] { log->saveLog(); });
+    connect(ui_.clearLogAction, &QAction::triggered, this, [log] { log->clearLog(); });
+
+    // Enter sends from every control of the conference page. On the settings
+    // page the message line is out of sight, and Enter typed into a filter
+    // there must not send it.
+    connect(ui_.pages, &QTabWidget::currentChanged, this,
+            [this](int page) { ui_.sendAction->setEnabled(page == 0); });
 }
 
 void MainWindow::connectContextMenus() {
@@ -179,16 +167,17 @@ void MainWindow::connectContextMenus() {
         return [menu, at](const QPoint& pos) { menu->popup(at->mapToGlobal(pos)); };
     };
     setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(this, &QWidget::customContextMenuRequested, this, popup(windowMenu, this));
-    sendPanel->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(sendPanel, &QWidget::customContextMenuRequested, this, popup(windowMenu, sendPanel));
+    connect(this, &QWidget::customContextMenuRequested, this, popup(ui_.windowMenu, this));
+    ui_.sendPanel->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ui_.sendPanel, &QWidget::customContextMenuRequested, this,
+            popup(ui_.windowMenu, ui_.sendPanel));
     // Scroll areas report the position in their viewport's coordinates.
-    directoryView->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(directoryView, &QWidget::customContextMenuRequested, this,
-            popup(directoryMenu, directoryView->viewport()));
-    logView->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(logView, &QWidget::customContextMenuRequested, this,
-            popup(logMenu, logView->viewport()));
+    ui_.directoryView->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ui_.directoryView, &QWidget::customContextMenuRequested, this,
+            popup(ui_.directoryMenu, ui_.directoryView->viewport()));
+    ui_.logView->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ui_.logView, &QWidget::customContextMenuRequested, this,
+            popup(ui_.logMenu, ui_.logView->viewport()));
 
     // The menu key and Shift+F10 open the focused control's menu. Where the
     // platform turns the menu key into a context-menu event itself (X11),
@@ -214,303 +203,52 @@ void MainWindow::openContextMenuFromKeyboard() {
 void MainWindow::moveFocusToMessage() {
     // The message line takes the focus only while its page is shown; a hidden
     // line would swallow what is typed on the settings page.
-    if (pages->currentIndex() == 0) {
-        messageEdit->setFocus(Qt::OtherFocusReason);
+    if (ui_.pages->currentIndex() == 0) {
+        ui_.messageEdit->setFocus(Qt::OtherFocusReason);
     }
 }
 
 void MainWindow::showStartupNotices() {
-    if (startupError_) {
-        std::rethrow_exception(std::exchange(startupError_, nullptr));
-    }
     if (std::exchange(startupNoticesShown_, true)) {
         return;
     }
-    for (const QString& error : std::exchange(loadErrors_, {})) {
-        Application::reportErrorMessage(error);
+    for (const QString& error : session_.loadErrors()) {
+        messages_.reportError(error);
     }
-    const QString bindFailure =
-        bindFailureMessage(endpoint_->bindState(), endpoint_->bindFailureReason(),
-                           QCoreApplication::applicationFilePath());
+    const QString bindFailure = session_.bindFailureNotice(QCoreApplication::applicationFilePath());
     if (!bindFailure.isEmpty()) {
-        tell(bindFailure);
+        messages_.tell(bindFailure);
     }
 }
 
+void MainWindow::showLostDatagrams(quint64 lost) {
+    ui_.lostDatagramsLabel->setText(ConferenceTexts::lostDatagrams(lost));
+    ui_.lostDatagramsLabel->setVisible(lost > 0);
+}
+
+void MainWindow::endUnattended() {
+    messages_.endUnattended();
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (waitingForLookup()) {
-        closeDeferred_ = true;
+    // The window is never destroyed under a send waiting for its lookup.
+    if (!session_.mayClose()) {
         event->ignore();
         return;
     }
     QWidget::closeEvent(event);
-    if (!event->isAccepted() || destroyed_) {
-        return;
+    if (event->isAccepted()) {
+        end();
     }
-    destroyed_ = true;
-    shutDown();
 }
 
-void MainWindow::startUp() {
-    firstTick_ = true;
-    conference_.setSelfName(kDefaultSelfName);
-    const DataFiles::Loaded loaded = dataFiles_.load();
-    loadErrors_ = loaded.errors;
-    applySettings(loaded.settings);
-    selfNameEdit->setText(loaded.settings.myName);
-    conference_.setSelfName(loaded.settings.myName);
-    clockLabel->setText(clockText());
-    directory().setLines(loaded.directoryLines);
-    pages->setCurrentIndex(0);
-    tickTimer->start();
-}
-
-void MainWindow::shutDown() {
-    tickTimer->stop();
+void MainWindow::end() {
     networkSweep_->cancel();
-    // The files are written first; what went wrong is shown only after the
-    // exit notices have gone out, so a box nobody answers holds nothing back.
-    const DataFiles::SaveReport saved = dataFiles_.save(directory().lines(), settingsFromWidgets());
-    conference_.setSelfName(normalizeSelfName(selfNameEdit->text()));
-    QStringList errors = saved.errors;
-    try {
-        if (conference_.sendExitNotices() == PresenceOutcome::NameTooLong) {
-            errors.append(ConferenceTexts::nameTooLong());
-        }
-    } catch (const Exception& error) {
-        errors.append(error.message());
+    const Session::EndReport report = session_.end(ui_.settings());
+    for (const QString& notice : report.notSaved) {
+        messages_.tell(notice);
     }
-    for (const QString& notice : saved.notSaved) {
-        tell(notice);
-    }
-    for (const QString& error : errors) {
-        Application::reportErrorMessage(error);
-    }
-}
-
-void MainWindow::applySettings(const Settings& settings) {
-    // A check box set to another state greys or clears its filter edit, so
-    // each edit takes the look of its loaded rule.
-    messagePopUpBox->setChecked(settings.yesPopUpMess);
-    messagePopUpFilter->setText(settings.textPopUpMess);
-    correspondentPopUpBox->setChecked(settings.yesPopUpCorr);
-    correspondentPopUpFilter->setText(settings.textPopUpCorr);
-    messageBeepBox->setChecked(settings.yesBeepMess);
-    messageBeepFilter->setText(settings.textBeepMess);
-    correspondentBeepBox->setChecked(settings.yesBeepCorr);
-    correspondentBeepFilter->setText(settings.textBeepCorr);
-    minimizeOnStartBox->setChecked(settings.minimizeOnStart);
-}
-
-Settings MainWindow::settingsFromWidgets() const {
-    Settings settings;
-    settings.myName = selfNameEdit->text();
-    settings.yesPopUpMess = messagePopUpBox->isChecked();
-    settings.textPopUpMess = messagePopUpFilter->text();
-    settings.yesPopUpCorr = correspondentPopUpBox->isChecked();
-    settings.textPopUpCorr = correspondentPopUpFilter->text();
-    settings.yesBeepMess = messageBeepBox->isChecked();
-    settings.textBeepMess = messageBeepFilter->text();
-    settings.yesBeepCorr = correspondentBeepBox->isChecked();
-    settings.textBeepCorr = correspondentBeepFilter->text();
-    settings.minimizeOnStart = minimizeOnStartBox->isChecked();
-    return settings;
-}
-
-void MainWindow::tick() {
-    tickTimer->stop();
-    clockLabel->setText(clockText());
-    if (firstTick_) {
-        // The tick is finished whatever registration does, so the clock never
-        // stops; its error is reported afterwards.
-        std::exception_ptr failure;
-        try {
-            registerWithDirectory();
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        moveFocusToMessage();
-        tickTimer->setInterval(kClockIntervalMs);
-        firstTick_ = false;
-        tickTimer->start();
-        if (failure) {
-            std::rethrow_exception(failure);
-        }
-        return;
-    }
-    tickTimer->start();
-}
-
-void MainWindow::showAbout() {
-    if (aboutBox_) {
-        aboutBox_->exec();
-    }
-}
-
-void MainWindow::registerWithDirectory() {
-    ++registrations_;
-    if (conference_.registerAll() == PresenceOutcome::NameTooLong) {
-        tell(ConferenceTexts::nameTooLong());
-    }
-}
-
-void MainWindow::updateSelfName() {
-    const QString typed = selfNameEdit->text();
-    const QString cleaned = cleanTypedSelfName(typed);
-    if (cleaned != typed) {
-        // Setting the text comes back here with the clean name. The user is
-        // told once, after the keystroke has been handled.
-        selfNameEdit->setText(cleaned);
-        if (!std::exchange(selfNameNoticeShown_, true)) {
-            QTimer::singleShot(0, this,
-                               [this] { tell(ConferenceTexts::selfNameCleaned(selfName())); });
-        }
-        return;
-    }
-    conference_.setSelfName(normalizeSelfName(typed));
-}
-
-void MainWindow::sendMessage() {
-    ++messageSends_;
-    switch (conference_.sendChat(messageEdit->text())) {
-        case ChatOutcome::EmptyMessage:
-            alerts_->beep();
-            [[fallthrough]];
-        case ChatOutcome::Sent:
-        case ChatOutcome::NothingToSend:
-            messageEdit->clear();
-            moveFocusToMessage();
-            break;
-        case ChatOutcome::NameTooLong:
-            tell(ConferenceTexts::nameTooLong());
-            break;
-        case ChatOutcome::TooLong:
-            tell(ConferenceTexts::chatTooLong());
-            break;
-    }
-}
-
-void MainWindow::editEntry() {
-    if (directoryCommands_) {
-        directoryCommands_->editEntry();
-    }
-}
-
-void MainWindow::addEntry() {
-    if (directoryCommands_) {
-        directoryCommands_->addEntry();
-    }
-}
-
-void MainWindow::insertEntry() {
-    if (directoryCommands_) {
-        directoryCommands_->insertEntry();
-    }
-}
-
-void MainWindow::deleteEntry() {
-    if (directoryCommands_) {
-        directoryCommands_->deleteEntry();
-    }
-}
-
-void MainWindow::deleteAllEntries() {
-    if (directoryCommands_) {
-        directoryCommands_->deleteAllEntries();
-    }
-}
-
-void MainWindow::checkLink() {
-    if (conference_.checkLink() == LinkCheckOutcome::IncorrectCorrespondent) {
-        tell(ConferenceTexts::incorrectCorrespondent());
-    }
-}
-
-void MainWindow::findOnNetwork() {
-    networkSweep_->run();
-}
-
-void MainWindow::shareDirectory() {
-    showSharingOutcome(conference_.shareDirectory());
-}
-
-void MainWindow::shareSelectedEntry() {
-    showSharingOutcome(conference_.shareSelectedEntry());
-}
-
-void MainWindow::showSharingOutcome(const SharingOutcome& outcome) {
-    if (outcome.outcome == PresenceOutcome::NameTooLong) {
-        tell(ConferenceTexts::nameTooLong());
-    } else if (outcome.entriesNotSent > 0) {
-        tell(ConferenceTexts::entriesNotSent(outcome.entriesNotSent));
-    }
-}
-
-void MainWindow::showLinkCheckResult(const QString& fromIP, const QString& name) {
-    // The directory has taken the answer already. One result box at a time:
-    // answers that arrive while it is open show in it instead of stacking
-    // boxes inside boxes without bound.
-    const QString text = ConferenceTexts::linkCheckResult(fromIP, name);
-    if (unattended_) {
-        tell(text);
-        return;
-    }
-    if (linkCheckBox_) {
-        linkCheckBox_->setText(text);
-        return;
-    }
-    const std::unique_ptr<QMessageBox> box = makePlainMessage(text, this);
-    linkCheckBox_ = box.get();
-    box->exec();
-}
-
-void MainWindow::copyLogToClipboard() {
-    logCommands_->copyLogToClipboard();
-}
-
-void MainWindow::saveLog() {
-    logCommands_->saveLog();
-}
-
-void MainWindow::clearLog() {
-    logCommands_->clearLog();
-}
-
-void MainWindow::receiveDatagram(int numberBytes, const QString& fromIP) {
-    conference_.dispatch(numberBytes, fromIP);
-}
-
-void MainWindow::showLostDatagrams(quint64 lost) {
-    lostDatagramsLabel->setText(ConferenceTexts::lostDatagrams(lost));
-    lostDatagramsLabel->setVisible(lost > 0);
-}
-
-void MainWindow::reportInvalidHost() {
-    tell(ConferenceTexts::invalidHost());
-}
-
-void MainWindow::reportInvalidBuffer() {
-    tell(ConferenceTexts::bufferInvalid());
-}
-
-void MainWindow::endUnattended() {
-    unattended_ = true;
-}
-
-void MainWindow::tell(const QString& text) {
-    if (unattended_) {
-        writeErrorLine(text);
-    } else {
-        showPlainMessage(text, this);
-    }
-}
-
-int MainWindow::recipientIndex() const {
-    return recipientChoice->checkedId();
-}
-
-void MainWindow::setRecipientIndex(int index) {
-    if (QAbstractButton* button = recipientChoice->button(index)) {
-        button->setChecked(true);
+    for (const QString& error : report.errors) {
+        messages_.reportError(error);
     }
 }

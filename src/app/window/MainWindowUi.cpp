@@ -1,11 +1,12 @@
 #include "app/window/MainWindowUi.h"
 
-#include "app/commands/SweepTexts.h"
 #include "app/views/ConversationLog.h"
 #include "app/views/UniformListView.h"
 #include "app/window/CodePageValidator.h"
 #include "app/window/Glyphs.h"
 #include "app/window/SweepProgressLine.h"
+#include "core/Settings.h"
+#include "core/SweepTexts.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -22,7 +23,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
-#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -45,7 +45,6 @@ constexpr int kAlertGroupHeight = 65;
 constexpr int kOtherGroupHeight = 39;
 constexpr int kDirectoryWidth = 297;
 constexpr int kAlertEditWidth = 201;
-constexpr int kFirstTickMs = 500;  // the first tick registers; later ones refresh the clock
 
 template <typename W, typename... Args>
 W* make(const QString& name, QWidget* parent, Args&&... args) {
@@ -131,10 +130,6 @@ void MainWindowUi::setupUi(QWidget* window) {
     setupChatPage(chatPage);
     setupSettingsPage(settingsPage);
     setupMenus(window);
-
-    tickTimer = new QTimer(window);
-    tickTimer->setObjectName(u"tickTimer"_s);
-    tickTimer->setInterval(kFirstTickMs);
 }
 
 QWidget* MainWindowUi::setupStatusLine(QWidget* window) {
@@ -370,4 +365,32 @@ void MainWindowUi::setupMenus(QWidget* window) {
     saveLogAction = makeAction(u"saveLogAction"_s, u"Текстовый файл"_s, copyToMenu);
     logMenu->addSeparator();
     clearLogAction = makeAction(u"clearLogAction"_s, u"Очистить"_s, logMenu);
+}
+
+void MainWindowUi::showSettings(const Settings& settings) {
+    selfNameEdit->setText(settings.myName);
+    messagePopUpBox->setChecked(settings.yesPopUpMess);
+    messagePopUpFilter->setText(settings.textPopUpMess);
+    correspondentPopUpBox->setChecked(settings.yesPopUpCorr);
+    correspondentPopUpFilter->setText(settings.textPopUpCorr);
+    messageBeepBox->setChecked(settings.yesBeepMess);
+    messageBeepFilter->setText(settings.textBeepMess);
+    correspondentBeepBox->setChecked(settings.yesBeepCorr);
+    correspondentBeepFilter->setText(settings.textBeepCorr);
+    minimizeOnStartBox->setChecked(settings.minimizeOnStart);
+}
+
+Settings MainWindowUi::settings() const {
+    Settings settings;
+    settings.myName = selfNameEdit->text();
+    settings.yesPopUpMess = messagePopUpBox->isChecked();
+    settings.textPopUpMess = messagePopUpFilter->text();
+    settings.yesPopUpCorr = correspondentPopUpBox->isChecked();
+    settings.textPopUpCorr = correspondentPopUpFilter->text();
+    settings.yesBeepMess = messageBeepBox->isChecked();
+    settings.textBeepMess = messageBeepFilter->text();
+    settings.yesBeepCorr = correspondentBeepBox->isChecked();
+    settings.textBeepCorr = correspondentBeepFilter->text();
+    settings.minimizeOnStart = minimizeOnStartBox->isChecked();
+    return settings;
 }

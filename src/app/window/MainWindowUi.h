@@ -14,16 +14,17 @@ class QMenu;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
-class QTimer;
 class QToolButton;
 class QWidget;
 class SweepProgressLine;
+struct Settings;
 
-// The widgets of the main window that its code works with. setupUi builds
-// the whole tree on the window with every caption, hint and size; frames,
-// group boxes and labels that only arrange the rest stay inside setupUi. The
-// window owns every widget. Each widget's objectName is its field name (or,
-// for the arranging ones, a name for its role).
+// The widgets of the main window that its code works with, held privately by
+// the window. setupUi builds the whole tree on the window with every
+// caption, hint and size; frames, group boxes and labels that only arrange
+// the rest stay inside setupUi. The window owns every widget. Each widget's
+// objectName is its field name (or, for the arranging ones, a name for its
+// role), which is how tests find them.
 struct MainWindowUi {
     // Status line.
     QLabel* clockLabel = nullptr;
@@ -60,9 +61,6 @@ struct MainWindowUi {
     QCheckBox* minimizeOnStartBox = nullptr;  // in a hidden group; only kept in the settings
     QListView* directoryView = nullptr;
 
-    // First the start-up tick, then the clock's tick.
-    QTimer* tickTimer = nullptr;
-
     // The window's own menu (also the send panel's): send, shortcut Enter.
     QMenu* windowMenu = nullptr;
     QAction* sendAction = nullptr;
@@ -91,6 +89,13 @@ struct MainWindowUi {
     QFileDialog* saveLogDialog = nullptr;
 
     void setupUi(QWidget* window);
+
+    // The settings the widgets show: the self name (into selfNameEdit), the
+    // four alert rules and the kept flag. A check box set to another state
+    // greys or clears its filter edit, so each edit takes its rule's look.
+    void showSettings(const Settings& settings);
+    // What the widgets hold now; myName is the self-name field's text as typed.
+    [[nodiscard]] Settings settings() const;
 
   private:
     [[nodiscard]] QWidget* setupStatusLine(QWidget* window);

@@ -1,7 +1,7 @@
 #include "app/window/SweepProgressLine.h"
 
-#include "app/commands/SweepTexts.h"
 #include "core/DiscoverySweep.h"
+#include "core/SweepTexts.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

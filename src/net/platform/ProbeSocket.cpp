@@ -13,9 +13,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Every copy of the program listens on this port.
-constexpr quint16 kPort = 333;
-
 QString errorText(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
@@ -24,7 +21,7 @@ QString errorText(int error) {
 
 ProbeSender::~ProbeSender() = default;
 
-ProbeSocket::ProbeSocket() {
+ProbeSocket::ProbeSocket(quint16 port) : port_(port) {
     handle_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (handle_ < 0) {
         throw Exception(u"Не удалось открыть сокет для поиска : "_s + errorText(errno));
@@ -44,7 +41,7 @@ ProbeSocket::~ProbeSocket() {
 ProbeSender::Result ProbeSocket::send(quint32 address, const QByteArray& datagram) {
     sockaddr_in to{};
     to.sin_family = AF_INET;
-    to.sin_port = htons(kPort);
+    to.sin_port = htons(port_);
     to.sin_addr.s_addr = htonl(address);
     for (;;) {
         const ssize_t sent =

@@ -10,12 +10,13 @@
 // queue only makes send() answer Busy.
 class ProbeSocket : public ProbeSender {
   public:
-    // Opens the socket; raises Exception when that fails.
-    ProbeSocket();
+    // Opens the socket that sends to port; raises Exception when that fails.
+    explicit ProbeSocket(quint16 port);
     ~ProbeSocket() override;
 
     Result send(quint32 address, const QByteArray& datagram) override;
 
   private:
     int handle_ = -1;
+    quint16 port_;
 };

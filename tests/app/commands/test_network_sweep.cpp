@@ -3,12 +3,12 @@
 // made-up interface list. Nothing reads or sends to the machine's network.
 #include "app/commands/NetworkSweep.h"
 #include "app/dialogs/SweepDialog.h"
-#include "app/window/MainWindow.h"
 #include "app/window/SweepProgressLine.h"
 #include "core/SweepRanges.h"
 #include "support/ConferencePeer.h"
 #include "support/FakeProbeSender.h"
 #include "support/ModalWatch.h"
+#include "support/WindowCopy.h"
 
 #include <QAction>
 #include <QLabel>
@@ -72,16 +72,16 @@ void TestNetworkSweep::dialogChecksTheRanges() {
 
 void TestNetworkSweep::sweepFillsTheDirectory() {
     FakeNetwork network;
-    QTemporaryDir dir;
-    MainWindow window(dir.path() + u'/', std::make_unique<FakeEndpoint>(network, u"10.0.0.1"_s));
+    const WindowCopy copy(network, u"10.0.0.1"_s);
+    const MainWindowUi& window = copy.ui;
     ConferencePeer petr(network, u"10.0.0.2"_s, u"ПЕТР"_s);
     int sendersMade = 0;
-    window.networkSweep().setNetworkSource([] { return QList{net(u"10.0.0.1"_s, 29)}; });
-    window.networkSweep().setSenderFactory([&network, &sendersMade] {
+    copy.networkSweep().setNetworkSource([] { return QList{net(u"10.0.0.1"_s, 29)}; });
+    copy.networkSweep().setSenderFactory([&network, &sendersMade] {
         ++sendersMade;
         return std::make_unique<FakeProbeSender>(network, u"10.0.0.1"_s);
     });
-    window.show();
+    copy.window->show();
 
     // The command follows "Добавить" in the directory's menu, with Ctrl+F.
     const QList<QAction*> items = window.directoryMenu->actions();
@@ -109,7 +109,7 @@ void TestNetworkSweep::sweepFillsTheDirectory() {
     QVERIFY(!window.findOnNetworkAction->isEnabled());
     QTRY_COMPARE_WITH_TIMEOUT(window.sweepLine->label->text(),
                               u"Поиск закончен : ответили 1, из них новых в списке 1."_s, 10000);
-    QCOMPARE(window.directory().lines(), QStringList{u"ПЕТР _|_ 10.0.0.2"_s});
+    QCOMPARE(copy.directory().lines(), QStringList{u"ПЕТР _|_ 10.0.0.2"_s});
     QVERIFY(window.findOnNetworkAction->isEnabled());
     QCOMPARE(window.sweepLine->button->text(), u"Скрыть"_s);
     window.sweepLine->button->click();
@@ -121,9 +121,9 @@ void TestNetworkSweep::sweepFillsTheDirectory() {
         dialog->startButton->click();
     });
     window.findOnNetworkAction->trigger();
-    QVERIFY(window.networkSweep().isRunning());
+    QVERIFY(copy.networkSweep().isRunning());
     window.sweepLine->button->click();
-    QVERIFY(!window.networkSweep().isRunning());
+    QVERIFY(!copy.networkSweep().isRunning());
     QVERIFY(window.sweepLine->label->text().startsWith(u"Поиск прерван : "_s));
     QVERIFY(window.findOnNetworkAction->isEnabled());
     QCOMPARE(sendersMade, 2);

@@ -1,9 +1,8 @@
 #include "app/desktop/QtTranslations.h"
 #include "app/dialogs/AboutBox.h"
-#include "app/dialogs/ConfirmBox.h"
 #include "app/dialogs/CorrespondentDialog.h"
 #include "app/dialogs/LogSaveDialog.h"
-#include "app/dialogs/PlainMessage.h"
+#include "app/dialogs/MessageBoxes.h"
 #include "app/program/ErrorReport.h"
 #include "support/ModalWatch.h"
 
@@ -79,13 +78,13 @@ void TranslationsTest::ownBoxTextsStayUnchanged() {
 
     QStringList confirmButtons;
     QString confirmTitle;
-    ModalWatch<QMessageBox> confirm([&](QMessageBox* box) {
+    ModalWatch<QMessageBox> question([&](QMessageBox* box) {
         confirmTitle = box->windowTitle();
         confirmButtons = buttonTexts(*box);
         box->reject();
     });
-    QVERIFY(!ConfirmBox::ask(u"вопрос"_s, nullptr));
-    QVERIFY(confirm.ran());
+    QVERIFY(!confirm(u"вопрос"_s, nullptr));
+    QVERIFY(question.ran());
     QCOMPARE(confirmTitle, u"Confirm"_s);
     QCOMPARE(confirmButtons, (QStringList{u"Cancel"_s, u"OK"_s}));
 

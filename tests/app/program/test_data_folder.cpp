@@ -1,3 +1,4 @@
+#include "app/platform/FolderAccess.h"
 #include "app/platform/InstanceLock.h"
 #include "app/program/DataFolder.h"
 #include "core/DataFiles.h"

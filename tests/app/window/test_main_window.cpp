@@ -1,11 +1,6 @@
-#include "app/views/ConversationLog.h"
-#include "app/views/UniformListView.h"
 #include "app/window/ClockText.h"
-#include "app/window/MainWindow.h"
-#include "support/FakeEndpoint.h"
-#include "support/FakeNetwork.h"
-#include "support/FileBytes.h"
 #include "support/ModalWatch.h"
+#include "support/WindowCopy.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -33,25 +28,31 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Every window of these tests gets an endpoint of its own on one in-process
-// network, so nothing touches a real port.
-std::unique_ptr<UdpEndpoint> offlineEndpoint() {
-    static FakeNetwork network;
-    static int next = 1;
-    return std::make_unique<FakeEndpoint>(network, u"10.0.0.%1"_s.arg(next++));
-}
-
-// A main window on a fresh temporary program directory, shown and active.
+// A main window on a fresh data folder of its own, its endpoint on a network
+// of its own, shown and active. Its directory holds one address where
+// nobody answers, so a registration shows on the network.
 struct ShownWindow {
-    QTemporaryDir dir;
-    std::unique_ptr<MainWindow> form;
+    FakeNetwork network;
+    WindowCopy copy{network, u"10.0.0.1"_s, {}, QByteArray("Nobody _|_ 10.0.0.99\r\n")};
 
-    ShownWindow() : form(std::make_unique<MainWindow>(dir.path() + u'/', offlineEndpoint())) {
-        form->show();
-        QApplication::setActiveWindow(form.get());
+    ShownWindow() {
+        copy.window->show();
+        QApplication::setActiveWindow(copy.window.get());
     }
-    MainWindow* operator->() const { return form.get(); }
-    bool active() const { return QTest::qWaitForWindowActive(form.get()); }
+    const MainWindowUi* operator->() const { return &copy.ui; }
+    [[nodiscard]] MainWindow& window() const { return *copy.window; }
+    bool active() const { return QTest::qWaitForWindowActive(copy.window.get()); }
+
+    // What the window sent so far: chat lines and registrations.
+    [[nodiscard]] int sent(const QString& part) const {
+        int count = 0;
+        for (const FakeDatagram& datagram : network.log()) {
+            count += Cp1251::decode(datagram.bytes).contains(part) ? 1 : 0;
+        }
+        return count;
+    }
+    [[nodiscard]] int chatLines() const { return sent(u": "_s); }
+    [[nodiscard]] int registrations() const { return sent(u"MYNAMEIS2:"_s); }
 };
 
 void typeText(QWidget* widget, const QString& text) {
@@ -134,8 +135,9 @@ void MainWindowTest::componentTexts() {
     QFETCH(QString, name);
     QFETCH(QByteArray, property);
     QFETCH(QString, expected);
-    MainWindow form(QDir::tempPath() + u'/', offlineEndpoint());
-    QObject* component = form.findChild<QObject*>(name);
+    FakeNetwork network;
+    const WindowCopy form(network, u"10.0.0.1"_s);
+    QObject* component = form.window->findChild<QObject*>(name);
     QVERIFY2(component, qPrintable(name));
     QCOMPARE(component->property(property.constData()).toString(), expected);
 }
@@ -162,9 +164,9 @@ void MainWindowTest::componentSizes() {
     QFETCH(int, width);
     QFETCH(int, height);
     ShownWindow form;
-    QCOMPARE(form->size(), QSize(653, 482));
+    QCOMPARE(form.window().size(), QSize(653, 482));
     form->pages->setCurrentIndex(1);  // lays out the settings page too
-    auto* widget = form->findChild<QWidget*>(name);
+    auto* widget = form.window().findChild<QWidget*>(name);
     QVERIFY(widget);
     if (width >= 0) {
         QCOMPARE(widget->width(), width);
@@ -176,22 +178,21 @@ void MainWindowTest::componentSizes() {
 
 void MainWindowTest::initialState() {
     ShownWindow form;
-    QCOMPARE(form->windowTitle(), u"Зовница"_s);
+    QCOMPARE(form.window().windowTitle(), u"Зовница"_s);
     QCOMPARE(form->pages->count(), 2);
     QCOMPARE(form->pages->tabText(0), u"Зовница"_s);
     QCOMPARE(form->pages->tabText(1), u"Настройка"_s);
     QCOMPARE(form->pages->currentIndex(), 0);
-    QCOMPARE(form->recipientIndex(), 0);
+    QCOMPARE(form->recipientChoice->checkedId(), 0);
     QVERIFY(form->toEveryoneButton->isChecked());
     for (QCheckBox* box : {form->messagePopUpBox, form->correspondentPopUpBox, form->messageBeepBox,
                            form->correspondentBeepBox}) {
         QVERIFY(box->isChecked());
     }
     QVERIFY(!form->minimizeOnStartBox->isChecked());
-    QVERIFY(form->tickTimer->isActive());
-    QCOMPARE(form->tickTimer->interval(), 500);
-    QVERIFY(form->firstTick());
-    QCOMPARE(form->selfName(), u"???"_s);
+    QCOMPARE(form.copy.session->tickTimer().interval(), 500);
+    QVERIFY(form.copy.session->firstTick());
+    QCOMPARE(form.copy.selfName(), u"???"_s);
     QCOMPARE(form->selfNameEdit->text(), u"???"_s);
     QVERIFY(form->clockLabel->text() != u"____"_s);
     QVERIFY(form->clockLabel->text().contains(u"  "_s));
@@ -201,13 +202,13 @@ void MainWindowTest::initialState() {
 
     // The settings page shows no "Прочее : " group.
     form->pages->setCurrentIndex(1);
-    QVERIFY(form->findChild<QWidget*>(u"popUpGroup"_s)->isVisible());
-    QVERIFY(!form->findChild<QWidget*>(u"otherGroup"_s)->isVisible());
+    QVERIFY(form.window().findChild<QWidget*>(u"popUpGroup"_s)->isVisible());
+    QVERIFY(!form.window().findChild<QWidget*>(u"otherGroup"_s)->isVisible());
 
-    // The views show the window's lists and share their selection.
-    QCOMPARE(form->directoryView->model(), form->directory().model());
-    QCOMPARE(form->rosterView->model(), form->roster().model());
-    QCOMPARE(form->rosterView->selectionModel(), form->roster().selectionModel());
+    // The views show the session's lists and share their selection.
+    QCOMPARE(form->directoryView->model(), form.copy.directory().model());
+    QCOMPARE(form->rosterView->model(), form.copy.roster().model());
+    QCOMPARE(form->rosterView->selectionModel(), form.copy.roster().selectionModel());
     QCOMPARE(form->directoryView->selectionMode(), QAbstractItemView::SingleSelection);
     QCOMPARE(form->directoryView->editTriggers(), QAbstractItemView::NoEditTriggers);
 }
@@ -242,7 +243,7 @@ void MainWindowTest::directoryMenuHasTwelveLinesEndingInSeparator() {
     QCOMPARE(shownCommands, commands);
 
     // Shown, the menu keeps its last separator instead of collapsing it.
-    form->directoryMenu->popup(form->mapToGlobal(QPoint(10, 10)));
+    form->directoryMenu->popup(form.window().mapToGlobal(QPoint(10, 10)));
     QVERIFY(QTest::qWaitForWindowExposed(form->directoryMenu));
     QVERIFY(form->directoryMenu->actionGeometry(actions.last()).height() > 0);
     QVERIFY(form->directoryMenu->actionGeometry(actions.last()).top() >
@@ -251,7 +252,9 @@ void MainWindowTest::directoryMenuHasTwelveLinesEndingInSeparator() {
 }
 
 void MainWindowTest::logMenuOrderAndWindowMenu() {
-    MainWindow form(QDir::tempPath() + u'/', offlineEndpoint());
+    FakeNetwork network;
+    const WindowCopy copy(network, u"10.0.0.1"_s);
+    const MainWindowUi& form = copy.ui;
     const QList<QAction*> top = form.logMenu->actions();
     QCOMPARE(top.size(), 3);
     QCOMPARE(top[0], form.copyToMenu->menuAction());
@@ -288,21 +291,26 @@ void MainWindowTest::enterOnChatPageSends() {
     QFETCH(int, modifiers);
     ShownWindow form;
     QVERIFY(form.active());
-    form->roster().add(u"A _|_ 10.0.0.1"_s);
-    auto* target = form->findChild<QWidget*>(focus);
+    form.copy.roster().add(u"A _|_ 10.0.0.1"_s);
+    auto* target = form.window().findChild<QWidget*>(focus);
     QVERIFY(target);
     target->setFocus();
     QCOMPARE(QApplication::focusWidget(), target);
+    // An empty line sends nothing but beeps; a typed one is sent.
+    form->messageEdit->setText(u"привет"_s);
     QTest::keyClick(target, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-    QCOMPARE(form->sendMessageCount(), 1);
+    QCOMPARE(form.chatLines(), 1);
 
+    form->messageEdit->setText(u"ещё"_s);
     QTest::mouseClick(form->sendButton, Qt::LeftButton);
-    QCOMPARE(form->sendMessageCount(), 2);
+    QCOMPARE(form.chatLines(), 2);
 }
 
 void MainWindowTest::enterOnSettingsPageDoesNotSend() {
     ShownWindow form;
     QVERIFY(form.active());
+    form.copy.roster().add(u"A _|_ 10.0.0.1"_s);
+    form->messageEdit->setText(u"привет"_s);
     form->pages->setCurrentIndex(1);
     for (QWidget* target : {static_cast<QWidget*>(form->messagePopUpFilter),
                             static_cast<QWidget*>(form->directoryView),
@@ -311,12 +319,12 @@ void MainWindowTest::enterOnSettingsPageDoesNotSend() {
         QTest::keyClick(target, Qt::Key_Return);
         QTest::keyClick(target, Qt::Key_Enter, Qt::KeypadModifier);
     }
-    QCOMPARE(form->sendMessageCount(), 0);
+    QCOMPARE(form.chatLines(), 0);
 
     form->pages->setCurrentIndex(0);
     form->messageEdit->setFocus();
     QTest::keyClick(form->messageEdit, Qt::Key_Return);
-    QCOMPARE(form->sendMessageCount(), 1);
+    QCOMPARE(form.chatLines(), 1);
 }
 
 void MainWindowTest::firstTickRegistersOnceAndFocusesMessage() {
@@ -325,19 +333,19 @@ void MainWindowTest::firstTickRegistersOnceAndFocusesMessage() {
     form->selfNameEdit->setFocus();
     const QString before = form->clockLabel->text();
 
-    form->tick();
-    QCOMPARE(form->registrationCount(), 1);
+    form.copy.tick();
+    QCOMPARE(form.registrations(), 1);
     QCOMPARE(QApplication::focusWidget(), form->messageEdit);
-    QVERIFY(!form->firstTick());
-    QVERIFY(form->tickTimer->isActive());
-    QCOMPARE(form->tickTimer->interval(), 1000);
+    QVERIFY(!form.copy.session->firstTick());
+    QVERIFY(form.copy.session->tickTimer().isActive());
+    QCOMPARE(form.copy.session->tickTimer().interval(), 1000);
     QVERIFY(!before.isEmpty());
 
     form->selfNameEdit->setFocus();
-    form->tick();
-    QCOMPARE(form->registrationCount(), 1);
+    form.copy.tick();
+    QCOMPARE(form.registrations(), 1);
     QCOMPARE(QApplication::focusWidget(), form->selfNameEdit);
-    QVERIFY(form->tickTimer->isActive());
+    QVERIFY(form.copy.session->tickTimer().isActive());
 }
 
 void MainWindowTest::firstTickOnSettingsPageLeavesFocusThere() {
@@ -345,39 +353,40 @@ void MainWindowTest::firstTickOnSettingsPageLeavesFocusThere() {
     QVERIFY(form.active());
     form->pages->setCurrentIndex(1);
     form->messagePopUpFilter->setFocus();
-    form->tick();
-    QCOMPARE(form->registrationCount(), 1);
+    form.copy.tick();
+    QCOMPARE(form.registrations(), 1);
     QCOMPARE(QApplication::focusWidget(), form->messagePopUpFilter);
-    QVERIFY(!form->firstTick());
-    QCOMPARE(form->tickTimer->interval(), 1000);
+    QVERIFY(!form.copy.session->firstTick());
+    QCOMPARE(form.copy.session->tickTimer().interval(), 1000);
 }
 
 void MainWindowTest::timerRunsFirstTickByItself() {
     ShownWindow form;
     QVERIFY(form.active());
-    QTRY_COMPARE(form->registrationCount(), 1);
-    QCOMPARE(form->tickTimer->interval(), 1000);
+    form.copy.session->tickTimer().start();
+    QTRY_COMPARE(form.registrations(), 1);
+    QCOMPARE(form.copy.session->tickTimer().interval(), 1000);
     QCOMPARE(QApplication::focusWidget(), form->messageEdit);
 }
 
 void MainWindowTest::rosterAndRecipientClicksFocusMessage() {
     ShownWindow form;
     QVERIFY(form.active());
-    form->roster().add(u"ПЕТРОВ _|_ 10.0.0.2"_s);
-    form->roster().add(u"АННА _|_ 10.0.0.3"_s);
+    form.copy.roster().add(u"ПЕТРОВ _|_ 10.0.0.2"_s);
+    form.copy.roster().add(u"АННА _|_ 10.0.0.3"_s);
     form->selfNameEdit->setFocus();
 
-    const QRect second = form->rosterView->visualRect(form->roster().model()->index(1));
+    const QRect second = form->rosterView->visualRect(form.copy.roster().model()->index(1));
     QTest::mouseClick(form->rosterView->viewport(), Qt::LeftButton, {}, second.center());
-    QCOMPARE(form->roster().selectedIndex(), 1);
+    QCOMPARE(form.copy.roster().selectedIndex(), 1);
     QCOMPARE(QApplication::focusWidget(), form->messageEdit);
 
     form->selfNameEdit->setFocus();
     QTest::mouseClick(form->toSelectedButton, Qt::LeftButton);
-    QCOMPARE(form->recipientIndex(), 1);
+    QCOMPARE(form->recipientChoice->checkedId(), 1);
     QCOMPARE(QApplication::focusWidget(), form->messageEdit);
     QTest::mouseClick(form->toEveryoneButton, Qt::LeftButton);
-    QCOMPARE(form->recipientIndex(), 0);
+    QCOMPARE(form->recipientChoice->checkedId(), 0);
     QCOMPARE(QApplication::focusWidget(), form->messageEdit);
 }
 
@@ -388,9 +397,9 @@ void MainWindowTest::selfNameFollowsTypedText() {
     form->selfNameEdit->setFocus();
     typeText(form->selfNameEdit, u"  петров "_s);
     QCOMPARE(form->selfNameEdit->text(), u"  петров "_s);
-    QCOMPARE(form->selfName(), u"ПЕТРОВ"_s);
+    QCOMPARE(form.copy.selfName(), u"ПЕТРОВ"_s);
     form->selfNameEdit->clear();
-    QCOMPARE(form->selfName(), QString());
+    QCOMPARE(form.copy.selfName(), QString());
 
     // A name that reads as a request is spoilt where it is typed and the
     // user is told once, however often it happens.
@@ -404,7 +413,7 @@ void MainWindowTest::selfNameFollowsTypedText() {
     typeText(form->selfNameEdit, u"autodetect0"_s);
     QTRY_VERIFY(watch.ran());
     QCOMPARE(form->selfNameEdit->text(), u"?utodetect0"_s);
-    QCOMPARE(form->selfName(), u"?UTODETECT0"_s);
+    QCOMPARE(form.copy.selfName(), u"?UTODETECT0"_s);
     QCOMPARE(told,
              u"Имя содержит служебные слова сети и было бы принято за команду. "
              u"Оно изменено: ?UTODETECT0"_s);
@@ -429,7 +438,7 @@ void MainWindowTest::typedTextIsRestrictedToCodePage() {
         QCOMPARE(edit->text(), u"a?й€b"_s);
         QCOMPARE(edit->cursorPosition(), 5);
     }
-    QCOMPARE(form->selfName(), u"A?Й€B"_s);
+    QCOMPARE(form.copy.selfName(), u"A?Й€B"_s);
 
     // Pasted text is restricted the same way, and the cursor stays after it.
     form->pages->setCurrentIndex(0);
@@ -467,8 +476,8 @@ void MainWindowTest::contextMenus() {
     ShownWindow form;
     QVERIFY(form.active());
     form->pages->setCurrentIndex(page);
-    auto* target = form->findChild<QWidget*>(focus);
-    auto* expected = form->findChild<QMenu*>(menu);
+    auto* target = form.window().findChild<QWidget*>(focus);
+    auto* expected = form.window().findChild<QMenu*>(menu);
     QVERIFY(target && expected);
     QSignalSpy shown(expected, &QMenu::aboutToShow);
     if (key == 0) {
@@ -489,12 +498,14 @@ void MainWindowTest::contextMenus() {
 void MainWindowTest::closingStopsTimerOnce() {
     ShownWindow form;
     QVERIFY(form.active());
-    QVERIFY(form->close());
-    QVERIFY(!form->tickTimer->isActive());
-    QVERIFY(!form->isVisible());
-    form->tickTimer->start();
-    form->close();  // already closed: shutDown does not run again
-    QVERIFY(form->tickTimer->isActive());
+    QTimer& ticks = form.copy.session->tickTimer();
+    ticks.start();
+    QVERIFY(form.window().close());
+    QVERIFY(!ticks.isActive());
+    QVERIFY(!form.window().isVisible());
+    ticks.start();
+    form.window().close();  // already closed: the end does not run again
+    QVERIFY(ticks.isActive());
 }
 
 void MainWindowTest::saveOverAnExistingFileAsksFirst_data() {
@@ -514,7 +525,7 @@ void MainWindowTest::saveOverAnExistingFileAsksFirst() {
     writeBytes(existing, QByteArray("old\r\n"));
     form->logView->appendLine(u"A"_s);
     // Nothing of the dialog exists until the first save.
-    QVERIFY(form->findChildren<QFileDialog*>().isEmpty());
+    QVERIFY(form.window().findChildren<QFileDialog*>().isEmpty());
 
     std::unique_ptr<ModalWatch<QMessageBox>> prompt;
     QString promptText;
@@ -540,7 +551,7 @@ void MainWindowTest::saveOverAnExistingFileAsksFirst() {
     QVERIFY(promptText.contains(u"chat.TXT"_s));
     QCOMPARE(readBytes(existing), replace ? QByteArray("A\r\n") : QByteArray("old\r\n"));
     QVERIFY(!QFile::exists(folder.filePath(u"chat"_s)));
-    QCOMPARE(form->findChildren<QFileDialog*>().size(), 1);
+    QCOMPARE(form.window().findChildren<QFileDialog*>().size(), 1);
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -2,19 +2,11 @@
 // the log and the alerts working together, with real modal boxes closed by
 // the test. Windows talk over the in-process fake network; no real port.
 
-#include "app/desktop/AttentionAlerts.h"
 #include "app/dialogs/AboutBox.h"
 #include "app/dialogs/CorrespondentDialog.h"
-#include "app/program/Startup.h"
-#include "app/views/ConversationLog.h"
-#include "app/views/UniformListView.h"
-#include "app/window/MainWindow.h"
 #include "core/ConferenceTexts.h"
-#include "support/FakeEndpoint.h"
-#include "support/FakeNetwork.h"
-#include "support/FileBytes.h"
 #include "support/ModalWatch.h"
-#include "text/Cp1251.h"
+#include "support/WindowCopy.h"
 #include "text/Exception.h"
 
 #include <QAction>
@@ -47,40 +39,27 @@ namespace {
 
 const QString kExit = u"~#&!^~:IAMEXIT:"_s;
 
-// One copy of the program: a main window on a program directory of its own,
+// One copy of the program: a main window on a data folder of its own,
 // prepared with the given data files, and an address of the shared network.
 // The alerts' desktop operations are counted instead of performed.
 struct Peer {
-    QTemporaryDir dir;
+    WindowCopy copy;
     QString address;
-    std::unique_ptr<MainWindow> form;
     bool active = true;
     int beeps = 0;
     int popUps = 0;
 
-    Peer(FakeNetwork& network, QString addr, const QString& ini, const QByteArray& listCorr = {})
-        : address(std::move(addr)) {
-        if (!ini.isEmpty()) {
-            writeBytes(dir.filePath(u"Vesmar.ini"_s), Cp1251::encode(ini));
-        }
-        if (!listCorr.isEmpty()) {
-            writeBytes(dir.filePath(u"ListCorr.dat"_s), listCorr);
-        }
-        form = std::make_unique<MainWindow>(dir.path() + u'/',
-                                            std::make_unique<FakeEndpoint>(network, address));
-        form->alerts().setActivityHook([this] { return active; });
-        form->alerts().setBeepHook([this] { ++beeps; });
-        form->alerts().setPopUpHook([this] { ++popUps; });
+    Peer(FakeNetwork& network, const QString& addr, const QString& ini,
+         const QByteArray& listCorr = {})
+        : copy(network, addr, ini, listCorr), address(addr) {
+        copy.alerts().setActivityHook([this] { return active; });
+        copy.alerts().setBeepHook([this] { ++beeps; });
+        copy.alerts().setPopUpHook([this] { ++popUps; });
     }
-    MainWindow* operator->() const { return form.get(); }
-    [[nodiscard]] QString path(const QString& name) const { return dir.filePath(name); }
-
-    // Shows the window and makes it the active one, so Enter reaches sendAction.
-    [[nodiscard]] bool showActive() const {
-        form->show();
-        QApplication::setActiveWindow(form.get());
-        return QTest::qWaitForWindowActive(form.get());
-    }
+    const MainWindowUi* operator->() const { return &copy.ui; }
+    [[nodiscard]] QString path(const QString& name) const { return copy.path(name); }
+    [[nodiscard]] MainWindow& window() const { return *copy.window; }
+    [[nodiscard]] bool showActive() const { return copy.showActive(); }
 };
 
 QString iniWithName(const QString& name) {
@@ -168,17 +147,6 @@ class BoxLog {
     std::list<QTimer> timers_;
 };
 
-// An endpoint whose port was taken by another program; it sends nothing.
-class PortTakenEndpoint : public UdpEndpoint {
-  public:
-    void setRemoteHost(const QString& /*host*/) override {}
-    [[nodiscard]] QString remoteHost() const override { return {}; }
-    void sendDatagram(std::span<const char> /*buffer*/, int /*count*/) override {}
-    void readDatagram(std::span<char> /*buffer*/, int& count) override { count = 0; }
-    [[nodiscard]] BindState bindState() const override { return BindState::PortTaken; }
-    [[nodiscard]] QString bindFailureReason() const override { return u"in use"_s; }
-};
-
 // Three copies that all list each other; ИВАН knows ПЕТР's copy as "петя".
 struct ThreePeers {
     FakeNetwork network;
@@ -191,7 +159,7 @@ struct ThreePeers {
     // Every window's first tick, then every datagram delivered.
     void firstTicks() {
         for (Peer* peer : {&ivan, &petr, &anna}) {
-            peer->form->tick();
+            peer->copy.tick();
         }
         network.flush();
         network.clearLog();
@@ -214,7 +182,8 @@ class MainWindowWiringTest : public QObject {
     void unresolvableNameDoesNotStopPresence();
     void alertsFollowReceivedDatagrams();
     void everyMenuCommandRunsFromItsAction();
-    void startUpAttachesTheDialogs();
+    void theWindowBuildsItsDialogs();
+    void aCloseDuringALookupWaitsForIt();
 };
 
 void MainWindowWiringTest::dataFilesLoadAndSave() {
@@ -226,15 +195,14 @@ void MainWindowWiringTest::dataFilesLoadAndSave() {
     Peer peer(network, u"10.0.2.1"_s, ini, Cp1251::encode(lines.join(u'\n')));
 
     QCOMPARE(peer->selfNameEdit->text(), u"ИВАН"_s);
-    QCOMPARE(peer->selfName(), u"ИВАН"_s);
+    QCOMPARE(peer.copy.selfName(), u"ИВАН"_s);
     QVERIFY(!peer->messageBeepBox->isChecked());
     QVERIFY(!peer->messageBeepFilter->isEnabled());
     QVERIFY(peer->messagePopUpBox->isChecked() && peer->messagePopUpFilter->isEnabled());
     QCOMPARE(peer->correspondentPopUpFilter->text(), u"ПЁТР"_s);
-    QCOMPARE(peer->directory().lines(), lines);
+    QCOMPARE(peer.copy.directory().lines(), lines);
 
     // A line added through the directory menu is saved and gets an exit notice.
-    peer->attachDialogs(new CorrespondentDialog(peer.form.get()), nullptr);
     ModalWatch<CorrespondentDialog> dialog([](CorrespondentDialog* dlg) {
         dlg->nameEdit->setText(u"елена"_s);
         dlg->addressEdit->setText(u"10.0.2.4"_s);
@@ -246,7 +214,7 @@ void MainWindowWiringTest::dataFilesLoadAndSave() {
     // The field's text as typed; the files and the notices get it normalised.
     peer->selfNameEdit->setText(u"  иван "_s);
     network.clearLog();
-    QVERIFY(peer->close());
+    QVERIFY(peer.window().close());
 
     QCOMPARE(
         readBytes(peer.path(u"ListCorr.dat"_s)),
@@ -269,14 +237,17 @@ void MainWindowWiringTest::aRelayedEntryStaysOneLineAcrossARestart() {
     network.inject(u"10.0.2.9"_s, u"10.0.2.5"_s,
                    "~#&!^~:NEWADDR:X~_^BA _|_ 10.0.2.1\r\nB _|_ 10.6.6.6\nC _|_ 10.6.6.7");
     network.flush();
-    QCOMPARE((*peer)->directory().count(), 1);
-    QTemporaryDir& dir = peer->dir;
-    BoxLog boxes;  // its address cannot be looked up for the exit notice
-    QVERIFY((*peer)->close());
-    QCOMPARE(boxes.boxes().size(), 1);
-    QCOMPARE(readBytes(dir.filePath(u"ListCorr.dat"_s)),
+    QCOMPARE(peer->copy.directory().count(), 1);
+    // Its address reads as 10.0.2.1 up to the line break, as inet_addr reads
+    // an address, so the exit notice goes there without a question.
+    BoxLog boxes;
+    network.clearLog();
+    QVERIFY(peer->window().close());
+    QCOMPARE(boxes.boxes().size(), 0);
+    QCOMPARE(sentFrom(network, u"10.0.2.5"_s), QStringList{u"10.0.2.1 "_s + kExit + u"ИВАН"_s});
+    QCOMPARE(readBytes(peer->path(u"ListCorr.dat"_s)),
              QByteArray("A _|_ 10.0.2.1??B _|_ 10.6.6.6?C _|_ 10.6.6.7\r\n"));
-    MainWindow restarted(dir.path() + u'/', std::make_unique<FakeEndpoint>(network, u"10.0.2.8"_s));
+    const WindowCopy restarted(network, u"10.0.2.8"_s, ExistingFolder{peer->copy.folder()});
     QCOMPARE(restarted.directory().count(), 1);
 }
 
@@ -285,13 +256,13 @@ void MainWindowWiringTest::partlyReadDirectoryIsKeptAfterExitNotices() {
     const QByteArray bytes = Cp1251::encode(u"ИВАН _|_ 10.0.2.5\r\n"_s) + QByteArray("\0", 1) +
                              Cp1251::encode(u"ПЁТР _|_ 10.0.2.6\r\n"_s);
     Peer peer(network, u"10.0.2.5"_s, iniWithName(u"ИВАН"_s), bytes);
-    QCOMPARE(peer->directory().lines(), QStringList{u"ИВАН _|_ 10.0.2.5"_s});
-    peer->directory().add(u"АННА _|_ 10.0.2.7"_s);
+    QCOMPARE(peer.copy.directory().lines(), QStringList{u"ИВАН _|_ 10.0.2.5"_s});
+    peer.copy.directory().add(u"АННА _|_ 10.0.2.7"_s);
     network.clearLog();
 
     QStringList sentBeforeBox;
     BoxLog boxes([&](QMessageBox*) { sentBeforeBox = sentFrom(network, peer.address); });
-    QVERIFY(peer->close());
+    QVERIFY(peer.window().close());
 
     const QString path = QDir::toNativeSeparators(peer.path(u"ListCorr.dat"_s));
     QCOMPARE(boxes.texts(), QStringList{u"Список корреспондентов не сохранён: файл "_s + path +
@@ -309,21 +280,23 @@ void MainWindowWiringTest::startupNotices() {
     // A directory file that cannot be opened, and a port that is taken.
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir(u"ListCorr.dat"_s));
-    auto endpoint = std::make_unique<PortTakenEndpoint>();
-    UdpEndpoint* udp = endpoint.get();
-    MainWindow form(dir.path() + u'/', std::move(endpoint));
-    form.tickTimer->stop();
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    FakeNetwork network;
+    const WindowCopy copy(network, u"10.0.3.1"_s, ExistingFolder{dir.path()},
+                          [](FakeEndpoint& endpoint) {
+                              endpoint.failBind(UdpEndpoint::BindState::PortTaken, u"in use"_s);
+                          });
+    const MainWindowUi& form = copy.ui;
+    copy.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(copy.window.get()));
     QVERIFY(form.receiveOffLabel->isVisible());
     // Datagrams lost on arrival show in the status line, never in a box.
     QVERIFY(!form.lostDatagramsLabel->isVisible());
-    udp->lossHandler(12);
+    copy.endpoint->loseDatagrams(12);
     QVERIFY(form.lostDatagramsLabel->isVisible());
     QCOMPARE(form.lostDatagramsLabel->text(), u"Потеряно датаграмм: 12"_s);
 
     BoxLog boxes;
-    form.showStartupNotices();
+    copy.window->showStartupNotices();
     const QString path = QDir::toNativeSeparators(dir.filePath(u"ListCorr.dat"_s));
     QCOMPARE(boxes.texts(),
              (QStringList{u"Cannot open file "_s + path + u'.',
@@ -335,12 +308,12 @@ void MainWindowWiringTest::startupNotices() {
 
 void MainWindowWiringTest::conversationBetweenWindows() {
     ThreePeers peers;
-    MainWindow* ivan = peers.ivan.form.get();
+    const Peer& ivan = peers.ivan;
     peers.firstTicks();
     const QStringList roster{u"АННА _|_ 10.0.1.3"_s, u"ИВАН _|_ 10.0.1.1"_s,
                              u"ПЕТР _|_ 10.0.1.2"_s};
     for (Peer* peer : {&peers.ivan, &peers.petr, &peers.anna}) {
-        QCOMPARE(peer->form->roster().lines(), roster);
+        QCOMPARE(peer->copy.roster().lines(), roster);
     }
 
     // To all: typed with blanks around it, sent cut, in roster order.
@@ -354,13 +327,13 @@ void MainWindowWiringTest::conversationBetweenWindows() {
                           u"10.0.1.2 ИВАН: привет"_s}));
     peers.network.flush();
     for (Peer* peer : {&peers.ivan, &peers.petr, &peers.anna}) {
-        QCOMPARE(peer->form->logView->text(), u"ИВАН: привет\r\n"_s);
+        QCOMPARE((*peer)->logView->text(), u"ИВАН: привет\r\n"_s);
     }
 
     // To the selected member only.
     peers.network.clearLog();
     QTest::mouseClick(ivan->toSelectedButton, Qt::LeftButton);
-    const QRect petrLine = ivan->rosterView->visualRect(ivan->roster().model()->index(2, 0));
+    const QRect petrLine = ivan->rosterView->visualRect(ivan.copy.roster().model()->index(2, 0));
     QTest::mouseClick(ivan->rosterView->viewport(), Qt::LeftButton, {}, petrLine.center());
     QCOMPARE(QApplication::focusWidget(), ivan->messageEdit);
     typeText(ivan->messageEdit, u"тайна"_s);
@@ -407,9 +380,9 @@ void MainWindowWiringTest::refusedCommandsShowPlainBox() {
     FakeNetwork network;
     Peer peer(network, u"10.0.4.1"_s, iniWithName(u"ИВАН"_s),
               Cp1251::encode(u"ИВАН _|_ 10.0.4.1\r\nПЁТР _|_ \r\n"_s));
-    peer->tick();
+    peer.copy.tick();
     network.flush();
-    QCOMPARE(peer->roster().count(), 1);
+    QCOMPARE(peer.copy.roster().count(), 1);
     QVERIFY(peer.showActive());
     peer->selfNameEdit->setText(selfName);
     peer->messageEdit->setText(message);
@@ -424,7 +397,7 @@ void MainWindowWiringTest::refusedCommandsShowPlainBox() {
             QTest::mouseClick(peer->registerButton, Qt::LeftButton);
             break;
         case Command::LinkCheck:
-            peer->directory().setSelectedIndex(1);
+            peer.copy.directory().setSelectedIndex(1);
             peer->checkLinkAction->trigger();
             break;
     }
@@ -436,10 +409,10 @@ void MainWindowWiringTest::refusedCommandsShowPlainBox() {
 
 void MainWindowWiringTest::linkCheckKeepsDispatchingUnderOneBox() {
     ThreePeers peers;
-    MainWindow* ivan = peers.ivan.form.get();
+    const Peer& ivan = peers.ivan;
     peers.firstTicks();
-    ivan->directory().setSelectedIndex(1);
-    ivan->checkLink();
+    ivan.copy.directory().setSelectedIndex(1);
+    ivan->checkLinkAction->trigger();
     QCOMPARE(sentFrom(peers.network, peers.ivan.address),
              QStringList{u"10.0.1.2 ~#&!^~:AUTODETECT1"_s});
 
@@ -450,18 +423,18 @@ void MainWindowWiringTest::linkCheckKeepsDispatchingUnderOneBox() {
     QString logWhileOpen;
     qsizetype boxesWhileOpen = 0;
     BoxLog boxes([&](QMessageBox* box) {
-        linesWhileOpen.append(ivan->directory().lines().join(u'|'));
-        ivan->directory().setSelectedIndex(2);
+        linesWhileOpen.append(ivan.copy.directory().lines().join(u'|'));
+        ivan.copy.directory().setSelectedIndex(2);
         peers.network.inject(u"10.0.1.3"_s, peers.ivan.address,
                              Cp1251::encode(u"~#&!^~:MYNAMEIS1:аня"_s));
         peers.network.flush();
-        linesWhileOpen.append(ivan->directory().lines().join(u'|'));
-        ivan->directory().setSelectedIndex(-1);
+        linesWhileOpen.append(ivan.copy.directory().lines().join(u'|'));
+        ivan.copy.directory().setSelectedIndex(-1);
         peers.network.inject(u"10.0.1.9"_s, peers.ivan.address,
                              Cp1251::encode(u"  ~#&!^~:MYNAMEIS1: <b>гость</b> "_s));
         peers.network.inject(u"10.0.1.9"_s, peers.ivan.address, Cp1251::encode(u"ГОСТЬ: здесь"_s));
         peers.network.flush();
-        linesWhileOpen.append(ivan->directory().lines().join(u'|'));
+        linesWhileOpen.append(ivan.copy.directory().lines().join(u'|'));
         textWhileOpen = box->text();
         logWhileOpen = ivan->logView->text();
         boxesWhileOpen = openMessageBoxes();
@@ -480,7 +453,7 @@ void MainWindowWiringTest::linkCheckKeepsDispatchingUnderOneBox() {
     QCOMPARE(textWhileOpen, ConferenceTexts::linkCheckResult(u"10.0.1.9"_s, u"<b>гость</b>"_s));
     QCOMPARE(boxesWhileOpen, 1);
     QCOMPARE(logWhileOpen, u"ГОСТЬ: здесь\r\n"_s);
-    QCOMPARE(ivan->directory().selectedIndex(), -1);
+    QCOMPARE(ivan.copy.directory().selectedIndex(), -1);
     QCOMPARE(openMessageBoxes(), 0);
 }
 
@@ -490,7 +463,6 @@ void MainWindowWiringTest::unresolvableNameDoesNotStopPresence() {
         Cp1251::encode(u"ИВАН _|_ 10.0.6.1\r\nГОСТЬ _|_ nosuchhost\r\nПЕТР _|_ 10.0.6.2\r\n"_s);
     Peer ivan(network, u"10.0.6.1"_s, iniWithName(u"ИВАН"_s), directory);
     Peer petr(network, u"10.0.6.2"_s, iniWithName(u"ПЕТР"_s));
-    petr->tickTimer->stop();
     const QString failure =
         ConferenceTexts::sendFailures({{u"nosuchhost"_s, u"Host Lookup Canceled"_s}});
 
@@ -499,35 +471,34 @@ void MainWindowWiringTest::unresolvableNameDoesNotStopPresence() {
     auto registration = std::make_unique<BoxLog>();
     QString error;
     try {
-        ivan->tick();
+        ivan.copy.tick();
     } catch (const Exception& e) {
         error = e.message();
     }
     QCOMPARE(error, failure);
     QCOMPARE(registration->texts(), QStringList());
-    QVERIFY(!ivan->firstTick());
-    QVERIFY(ivan->tickTimer->isActive());
-    QCOMPARE(ivan->tickTimer->interval(), 1000);
+    QVERIFY(!ivan.copy.session->firstTick());
+    QVERIFY(ivan.copy.session->tickTimer().isActive());
+    QCOMPARE(ivan.copy.session->tickTimer().interval(), 1000);
     network.flush();
-    QVERIFY(petr->roster().indexOf(u"ИВАН _|_ 10.0.6.1"_s) >= 0);
+    QVERIFY(petr.copy.roster().indexOf(u"ИВАН _|_ 10.0.6.1"_s) >= 0);
     registration.reset();
 
     // The exit notices go the same way; the failure is reported after them.
     network.clearLog();
     BoxLog exit;
-    QVERIFY(ivan->close());
+    QVERIFY(ivan.window().close());
     QCOMPARE(exit.texts(), QStringList{failure + u'.'});
     QCOMPARE(exit.boxes()[0].icon, QMessageBox::Critical);
     QCOMPARE(sentFrom(network, ivan.address),
              (QStringList{u"10.0.6.1 "_s + kExit + u"ИВАН"_s, u"10.0.6.2 "_s + kExit + u"ИВАН"_s}));
     network.flush();
-    QCOMPARE(petr->roster().count(), 0);
+    QCOMPARE(petr.copy.roster().count(), 0);
 }
 
 void MainWindowWiringTest::alertsFollowReceivedDatagrams() {
     FakeNetwork network;
     Peer peer(network, u"10.0.7.1"_s, {});
-    peer->tickTimer->stop();
     peer.active = false;
     peer->correspondentBeepFilter->setText(u"петр"_s);  // the new-correspondent beep: for ПЕТР only
     peer->pages->setCurrentIndex(1);
@@ -544,7 +515,7 @@ void MainWindowWiringTest::alertsFollowReceivedDatagrams() {
 
     // The new-correspondent rules see the name as received, not the entry.
     receive(u"10.0.7.2"_s, u"~#&!^~:MYNAMEIS2:петр"_s);
-    QCOMPARE(peer->roster().lines(), QStringList{u"ПЕТР _|_ 10.0.7.2"_s});
+    QCOMPARE(peer.copy.roster().lines(), QStringList{u"ПЕТР _|_ 10.0.7.2"_s});
     QCOMPARE(peer.beeps, 2);
     QCOMPARE(peer.popUps, 2);
     receive(u"10.0.7.3"_s, u"~#&!^~:MYNAMEIS3:АННА"_s);
@@ -556,11 +527,9 @@ void MainWindowWiringTest::everyMenuCommandRunsFromItsAction() {
     FakeNetwork network;
     Peer ivan(network, u"10.0.9.1"_s, iniWithName(u"ИВАН"_s),
               Cp1251::encode(u"ИВАН _|_ 10.0.9.1\r\nПЕТР _|_ 10.0.9.2\r\nАННА _|_ 10.0.9.3\r\n"_s));
-    ivan->tickTimer->stop();
-    ivan->attachDialogs(new CorrespondentDialog(ivan.form.get()), nullptr);
-    ivan->tick();
+    ivan.copy.tick();
     network.flush();
-    QCOMPARE(ivan->roster().lines(), QStringList{u"ИВАН _|_ 10.0.9.1"_s});
+    QCOMPARE(ivan.copy.roster().lines(), QStringList{u"ИВАН _|_ 10.0.9.1"_s});
 
     // Triggers an action and answers whatever modal window it opens, so a
     // command wired to the wrong action fails the checks instead of waiting
@@ -611,9 +580,9 @@ void MainWindowWiringTest::everyMenuCommandRunsFromItsAction() {
     QCOMPARE(ivan->logView->text(), u"ИВАН: привет\r\n"_s);
 
     // The directory's menu: the commands that send.
-    ivan->directory().setSelectedIndex(1);
+    ivan.copy.directory().setSelectedIndex(1);
     QCOMPARE(run(ivan->checkLinkAction).sent, QStringList{u"10.0.9.2 ~#&!^~:AUTODETECT1"_s});
-    ivan->directory().setSelectedIndex(2);
+    ivan.copy.directory().setSelectedIndex(2);
     const QString share = u"10.0.9.1 ~#&!^~:NEWADDR:ИВАН~_^B"_s;
     QCOMPARE(run(ivan->shareEntryAction).sent, QStringList{share + u"АННА _|_ 10.0.9.3"_s});
     QCOMPARE(run(ivan->shareDirectoryAction).sent,
@@ -621,21 +590,21 @@ void MainWindowWiringTest::everyMenuCommandRunsFromItsAction() {
                           share + u"АННА _|_ 10.0.9.3"_s}));
 
     // The directory's menu: the commands that edit.
-    ivan->directory().setSelectedIndex(1);
+    ivan.copy.directory().setSelectedIndex(1);
     QCOMPARE(run(ivan->editEntryAction, u"петя"_s, u"10.0.9.2"_s).shown,
              QStringList{u"ПЕТР|10.0.9.2"_s});
-    ivan->directory().setSelectedIndex(1);
+    ivan.copy.directory().setSelectedIndex(1);
     QCOMPARE(run(ivan->insertEntryAction, u"вера"_s, u"10.0.9.4"_s).shown, QStringList{u"|"_s});
     QCOMPARE(run(ivan->addEntryAction, u"елена"_s, u"10.0.9.5"_s).shown, QStringList{u"|"_s});
-    QCOMPARE(ivan->directory().lines(),
+    QCOMPARE(ivan.copy.directory().lines(),
              (QStringList{u"ИВАН _|_ 10.0.9.1"_s, u"ВЕРА _|_ 10.0.9.4"_s, u"ПЕТЯ _|_ 10.0.9.2"_s,
                           u"АННА _|_ 10.0.9.3"_s, u"ЕЛЕНА _|_ 10.0.9.5"_s}));
-    ivan->directory().setSelectedIndex(0);
+    ivan.copy.directory().setSelectedIndex(0);
     QCOMPARE(run(ivan->deleteEntryAction).shown,
              QStringList{u"Вы желаете удалить эту строку из списка ?"_s});
-    QCOMPARE(ivan->directory().count(), 4);
+    QCOMPARE(ivan.copy.directory().count(), 4);
     QCOMPARE(run(ivan->deleteAllAction).shown, QStringList{u"Вы желаете очистить ВЕСЬ список ?"_s});
-    QCOMPARE(ivan->directory().count(), 0);
+    QCOMPARE(ivan.copy.directory().count(), 0);
 
     // The log's menu.
     QGuiApplication::clipboard()->clear();
@@ -648,17 +617,14 @@ void MainWindowWiringTest::everyMenuCommandRunsFromItsAction() {
     QVERIFY(ivan->logView->isEmpty());
 }
 
-void MainWindowWiringTest::startUpAttachesTheDialogs() {
-    QTemporaryDir dir;
+void MainWindowWiringTest::theWindowBuildsItsDialogs() {
     FakeNetwork network;
-    const std::unique_ptr<MainWindow> window =
-        createMainWindow(dir.path() + u'/', std::make_unique<FakeEndpoint>(network, u"10.0.9.9"_s));
-    window->tickTimer->stop();
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    const WindowCopy copy(network, u"10.0.9.9"_s);
+    copy.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(copy.window.get()));
 
     ModalWatch<AboutBox> about([](AboutBox* box) { box->accept(); });
-    QTest::mouseClick(window->aboutButton, Qt::LeftButton);
+    QTest::mouseClick(copy->aboutButton, Qt::LeftButton);
     QVERIFY(about.ran());
 
     ModalWatch<CorrespondentDialog> dialog([](CorrespondentDialog* shown) {
@@ -666,13 +632,33 @@ void MainWindowWiringTest::startUpAttachesTheDialogs() {
         shown->addressEdit->setText(u"10.0.9.3"_s);
         QTest::mouseClick(shown->okButton, Qt::LeftButton);
     });
-    window->addEntryAction->trigger();
+    copy->addEntryAction->trigger();
     QVERIFY(dialog.ran());
-    QCOMPARE(window->directory().lines(), QStringList{u"АННА _|_ 10.0.9.3"_s});
+    QCOMPARE(copy.directory().lines(), QStringList{u"АННА _|_ 10.0.9.3"_s});
 
     // Both dialogs belong to the window and go with it.
-    QCOMPARE(window->correspondentDialog()->parent(), window.get());
-    QCOMPARE(window->aboutBox()->parent(), window.get());
+    QCOMPARE(copy.window->findChildren<AboutBox*>().size(), 1);
+    QCOMPARE(copy.window->findChildren<CorrespondentDialog*>().size(), 1);
+}
+
+// A close asked for while the registration waits for a name lookup waits for
+// it; the window then closes by itself, the end runs once, after the send.
+void MainWindowWiringTest::aCloseDuringALookupWaitsForIt() {
+    FakeNetwork network;
+    network.addHostName(u"pc-petr"_s, u"10.0.8.2"_s);
+    Peer ivan(network, u"10.0.8.1"_s, iniWithName(u"ИВАН"_s),
+              Cp1251::encode(u"ПЕТР _|_ pc-petr\r\nАННА _|_ 10.0.8.3\r\n"_s));
+    ivan.window().show();
+    bool closedDuringWait = true;
+    QTimer::singleShot(0, [&] { closedDuringWait = ivan.window().close(); });
+    ivan.copy.tick();
+    QVERIFY(!closedDuringWait);
+    QVERIFY(ivan.window().isVisible());
+    QCOMPARE(sentFrom(network, ivan.address), (QStringList{u"10.0.8.2 ~#&!^~:MYNAMEIS2:ИВАН"_s,
+                                                           u"10.0.8.3 ~#&!^~:MYNAMEIS2:ИВАН"_s}));
+    QTRY_VERIFY(!ivan.window().isVisible());
+    QCOMPARE(sentFrom(network, ivan.address).mid(2),
+             (QStringList{u"10.0.8.2 "_s + kExit + u"ИВАН"_s, u"10.0.8.3 "_s + kExit + u"ИВАН"_s}));
 }
 
 QTEST_MAIN(MainWindowWiringTest)

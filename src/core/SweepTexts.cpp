@@ -1,4 +1,4 @@
-#include "app/commands/SweepTexts.h"
+#include "core/SweepTexts.h"
 
 #include "core/DiscoverySweep.h"
 #include "core/SweepRanges.h"

@@ -1,6 +1,7 @@
-#include "app/dialogs/ConfirmBox.h"
+#include "app/dialogs/MessageBoxes.h"
 
 #include "app/dialogs/ScreenCentre.h"
+#include "app/program/Application.h"
 
 #include <QMessageBox>
 #include <QPushButton>
@@ -25,13 +26,28 @@ class ScreenCentredMessageBox : public QMessageBox {
     }
 };
 
+std::unique_ptr<QMessageBox> makeBox(QMessageBox::Icon icon, const QString& caption,
+                                     const QString& text, QWidget* parent) {
+    auto box = std::make_unique<QMessageBox>(icon, caption, text, QMessageBox::Ok, parent);
+    box->setTextFormat(Qt::PlainText);
+    box->button(QMessageBox::Ok)->setText(u"OK"_s);
+    return box;
+}
+
 }  // namespace
 
-bool ConfirmBox::ask(const QString& question, QWidget* parent) {
+std::unique_ptr<QMessageBox> makePlainMessage(const QString& text, QWidget* parent) {
+    return makeBox(QMessageBox::NoIcon, kApplicationTitle, text, parent);
+}
+
+void showPlainMessage(const QString& text, QWidget* parent) {
+    makePlainMessage(text, parent)->exec();
+}
+
+bool confirm(const QString& question, QWidget* parent) {
     ScreenCentredMessageBox box(parent);
     box.setWindowTitle(u"Confirm"_s);
     box.setIcon(QMessageBox::Question);
-    // Questions may quote text that came from a peer: never read as markup.
     box.setTextFormat(Qt::PlainText);
     box.setText(question);
     // Own buttons rather than standard ones, so the texts are exactly these
@@ -42,4 +58,12 @@ bool ConfirmBox::ask(const QString& question, QWidget* parent) {
     box.setEscapeButton(cancel);
     box.exec();
     return box.clickedButton() == ok;
+}
+
+void showErrorBox(const QString& caption, const QString& text) {
+    makeBox(QMessageBox::Critical, caption, text, nullptr)->exec();
+}
+
+void showCaptionedMessage(const QString& caption, const QString& text) {
+    makeBox(QMessageBox::NoIcon, caption, text, nullptr)->exec();
 }

@@ -1,0 +1,35 @@
+#include "app/window/UserMessages.h"
+
+#include "app/dialogs/MessageBoxes.h"
+#include "app/program/Application.h"
+#include "app/program/ErrorReport.h"
+
+#include <QMessageBox>
+
+UserMessages::UserMessages(QWidget* window) : window_(window) {}
+
+void UserMessages::tell(const QString& text) {
+    if (unattended_) {
+        writeErrorLine(text);
+    } else {
+        showPlainMessage(text, window_);
+    }
+}
+
+void UserMessages::reportError(const QString& message) {
+    Application::reportErrorMessage(message);
+}
+
+void UserMessages::showLinkCheckResult(const QString& text) {
+    if (unattended_) {
+        writeErrorLine(text);
+        return;
+    }
+    if (linkCheckBox_) {
+        linkCheckBox_->setText(text);
+        return;
+    }
+    const std::unique_ptr<QMessageBox> box = makePlainMessage(text, window_);
+    linkCheckBox_ = box.get();
+    box->exec();
+}
