@@ -4,8 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/install-deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DVESMAR_TESTS=OFF -DVESMAR_BENCH=OFF >/dev/null
-cmake --build build --parallel "$(nproc)"
+cmake --preset program >/dev/null      # build/, see CMakePresets.json
+cmake --build --preset program --parallel "$(nproc)"
 tools/grant-port.sh build/Vesmar || echo "Could not grant the port right; the program will say so."
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "No display found: starting Vesmar on a virtual X display (Xvfb)."

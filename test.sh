@@ -5,9 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/install-deps.sh
-cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Debug -DVESMAR_SANITIZE=ON >/dev/null
-cmake --build build-test --parallel "$(nproc)"
-(cd build-test && ctest --output-on-failure --timeout 600)
+cmake --preset sanitize >/dev/null     # build-test/, see CMakePresets.json
+cmake --build --preset sanitize --parallel "$(nproc)"
+ctest --preset sanitize
 if command -v clang++ >/dev/null; then
     fuzz/run.sh 20
 fi

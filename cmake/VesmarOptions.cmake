@@ -4,6 +4,9 @@
 add_library(vesmar_options INTERFACE)
 target_compile_features(vesmar_options INTERFACE cxx_std_20)
 target_compile_options(vesmar_options INTERFACE -Wall -Wextra -Wpedantic)
+if(VESMAR_WERROR)
+    target_compile_options(vesmar_options INTERFACE -Werror)
+endif()
 target_compile_definitions(vesmar_options INTERFACE
     QT_NO_CAST_FROM_ASCII
     QT_NO_CAST_TO_ASCII

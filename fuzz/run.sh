@@ -17,9 +17,8 @@ if [ ${#targets[@]} -eq 0 ]; then
     targets=(fuzz_receive fuzz_settings_file fuzz_directory_file fuzz_code_page)
 fi
 
-cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_CXX_COMPILER=clang++ -DVESMAR_FUZZ=ON >/dev/null
-cmake --build build-fuzz --parallel "$(nproc)" --target "${targets[@]}"
+cmake --preset fuzz >/dev/null         # build-fuzz/ with clang++, see CMakePresets.json
+cmake --build --preset fuzz --parallel "$(nproc)" --target "${targets[@]}"
 
 mkdir -p build-fuzz/findings
 for target in "${targets[@]}"; do

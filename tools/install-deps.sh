@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that the build, the program and the tests need,
-# and only those that are missing. Runs apt-get as root, or through sudo.
+# Installs the Debian packages that the build, the program, the tests and the
+# CI format check need, and only those that are missing. Runs apt-get as root,
+# or through sudo.
 set -euo pipefail
 
 packages=(
@@ -11,7 +12,7 @@ packages=(
     libcap2-bin iproute2 python3
     xvfb xauth xdotool x11-utils x11-xkb-utils imagemagick
     libbenchmark-dev libxcb1-dev
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format
 )
 
 missing=()

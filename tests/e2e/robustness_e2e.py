@@ -68,7 +68,8 @@ class Scenario:
             ini.write(cp1251(f"[ANY]\r\nMyName={name}\r\n"))
         with open(os.path.join(folder, "ListCorr.dat"), "wb") as listing:
             listing.write(directory)
-        env = dict(os.environ, ASAN_OPTIONS="detect_leaks=0", QT_QPA_PLATFORM="offscreen")
+        env = dict(os.environ, ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "detect_leaks=0"),
+                   QT_QPA_PLATFORM="offscreen")
         return self.spawn(self.net.exec_in(host, os.path.join(folder, "Vesmar")),
                           f"copy{host}.log", env=env)
 

@@ -98,7 +98,8 @@ class SweepScenario(base.Scenario):
         for host in COPIES:
             folder = self.write_program_directory(host)
             self.folders[host] = folder
-            env = dict(os.environ, ASAN_OPTIONS="detect_leaks=0", DISPLAY=self.x_env["DISPLAY"])
+            env = dict(os.environ, ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "detect_leaks=0"),
+                       DISPLAY=self.x_env["DISPLAY"])
             env["QT_QPA_PLATFORM"] = "xcb" if host == SEEKER else "offscreen"
             self.copies[host] = self.spawn(
                 self.net.exec_in(host, os.path.join(folder, "Vesmar")), f"copy{host}.log", env=env)
