@@ -2,6 +2,8 @@
 
 #include <QFontMetricsF>
 
+#include <limits>
+
 LineWrap::LineWrap() {
     setFont(QFont());
 }
@@ -9,37 +11,35 @@ LineWrap::LineWrap() {
 void LineWrap::setFont(const QFont& font) {
     font_ = font;
     font_.setStyleStrategy(QFont::PreferNoShaping);
-    kinds_.fill(Kind::Unknown);
+    advances_.fill(std::numeric_limits<float>::quiet_NaN());
     farAdvances_.clear();
-    space_ = QFontMetricsF(font_).horizontalAdvance(u' ');
+    space_ = static_cast<float>(QFontMetricsF(font_).horizontalAdvance(u' '));
 }
 
 void LineWrap::setWidth(qreal width) {
     width_ = width;
 }
 
-void LineWrap::measureNear(char16_t ch) const {
+float LineWrap::measureNear(char16_t ch) const {
     const QChar character(ch);
-    if (isBlank(character)) {
-        kinds_[ch] = Kind::Blank;
-        advances_[ch] = static_cast<float>(space_);
-    } else {
-        kinds_[ch] = Kind::Ink;
-        advances_[ch] = static_cast<float>(QFontMetricsF(font_).horizontalAdvance(character));
-    }
+    // A blank is laid out as a space; its advance is kept negated.
+    advances_[ch] = isBlank(character)
+                        ? -space_
+                        : static_cast<float>(QFontMetricsF(font_).horizontalAdvance(character));
+    return advances_[ch];
 }
 
-qreal LineWrap::farAdvance(QStringView text, int at, int* units, bool* blank) const {
+float LineWrap::farAdvance(QStringView text, int at, int* units) const {
     const QChar ch = text[at];
     *units = 1;
-    *blank = isBlank(ch);
-    if (*blank) {
-        return space_;
+    if (isBlank(ch)) {
+        return -space_;
     }
     if (ch.isHighSurrogate() && at + 1 < text.size() && text[at + 1].isLowSurrogate()) {
         // A pair is one character; it is never cut.
         *units = 2;
-        return QFontMetricsF(font_).horizontalAdvance(text.sliced(at, 2).toString());
+        return static_cast<float>(
+            QFontMetricsF(font_).horizontalAdvance(text.sliced(at, 2).toString()));
     }
     const auto found = farAdvances_.constFind(ch.unicode());
     if (found != farAdvances_.cend()) {
@@ -53,47 +53,55 @@ qreal LineWrap::farAdvance(QStringView text, int at, int* units, bool* blank) co
 int LineWrap::rows(QStringView text, Ends* ends, qreal* fit) const {
     const QChar* chars = text.data();
     const auto size = static_cast<int>(text.size());
+    const auto width = static_cast<float>(width_);
+    // The advance of the character at i, negated for a blank; units is 2
+    // for a surrogate pair.
+    const auto advanceAt = [&](int i, int* units) {
+        const char16_t ch = chars[i].unicode();
+        *units = 1;
+        if (ch < kNear) {
+            const float known = advances_[ch];
+            return known == known ? known : measureNear(ch);  // NaN until measured
+        }
+        return farAdvance(text, i, units);
+    };
     int count = 0;
+    int units = 1;
+    float before = 0;  // the rows before this one, each up to where it ends
+    // Blanks before a line's first character are no place to break: a row
+    // holds at least one character that is not a blank.
     int start = 0;
-    qreal before = 0;  // the rows before this one, each up to where it ends
+    float lead = 0;
+    for (float advance = 0; start < size && (advance = advanceAt(start, &units)) < 0;) {
+        lead -= advance;
+        ++start;
+    }
     while (true) {
-        qreal x = 0;
-        qreal inked = 0;  // up to the row's last character that is not a blank
-        qreal atBlank = 0;
-        bool hasInk = false;
+        float x = lead;
+        lead = 0;
+        float inked = 0;  // up to the row's last character that is not a blank
+        float atBlank = 0;
         int afterBlank = -1;
         int i = start;
+        if (i < size) {
+            // The row's first character is taken, whatever its width.
+            x += advanceAt(i, &units);
+            inked = x;
+            i += units;
+        }
         while (i < size) {
-            const char16_t ch = chars[i].unicode();
-            qreal width = 0;
-            bool blank = false;
-            int units = 1;
-            if (ch < kNear) {
-                if (kinds_[ch] == Kind::Unknown) {
-                    measureNear(ch);
-                }
-                blank = kinds_[ch] == Kind::Blank;
-                width = advances_[ch];
-            } else {
-                width = farAdvance(text, i, &units, &blank);
-            }
-            if (blank) {
-                x += width;
-                ++i;
-                // Blanks before the first character of a row are no place to
-                // break: a row holds at least one character that is not one.
-                if (hasInk) {
-                    afterBlank = i;
-                    atBlank = x;
-                }
+            const float advance = advanceAt(i, &units);
+            if (advance < 0) {
+                x -= advance;
+                afterBlank = ++i;
+                atBlank = x;
                 continue;
             }
-            if (hasInk && x + width > width_) {
+            if (x + advance > width) {
                 break;
             }
-            x += width;
+            x += advance;
             inked = x;
-            hasInk = true;
             i += units;
         }
         ++count;

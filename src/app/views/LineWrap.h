@@ -46,17 +46,16 @@ class LineWrap {
     [[nodiscard]] static QString laidOut(QStringView text);
 
   private:
-    enum class Kind : quint8 { Unknown, Ink, Blank };
-    // Characters below kNear (Latin and Cyrillic) are looked up in tables.
+    // Characters below kNear (Latin and Cyrillic) are looked up in a table.
     static constexpr char16_t kNear = 0x500;
 
-    void measureNear(char16_t ch) const;
-    [[nodiscard]] qreal farAdvance(QStringView text, int at, int* units, bool* blank) const;
+    float measureNear(char16_t ch) const;
+    [[nodiscard]] float farAdvance(QStringView text, int at, int* units) const;
 
     QFont font_;
     qreal width_ = 1;
-    qreal space_ = 0;
-    mutable std::array<Kind, kNear> kinds_{};
+    float space_ = 0;
+    // Each character's advance, negated for a blank; NaN until measured.
     mutable std::array<float, kNear> advances_{};
     mutable QHash<char16_t, float> farAdvances_;
 };
