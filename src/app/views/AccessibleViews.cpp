@@ -190,8 +190,7 @@ class AccessibleLog : public QAccessibleWidget, public QAccessibleTextInterface 
         const int local = offset - lineStart;
         finder.setPosition(local);
         int from = local;
-        if (!finder.isAtBoundary() ||
-            !(finder.boundaryReasons() & QTextBoundaryFinder::StartOfItem)) {
+        if (!finder.isAtBoundary()) {
             from = static_cast<int>(finder.toPreviousBoundary());
         }
         finder.setPosition(local);

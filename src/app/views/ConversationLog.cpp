@@ -548,9 +548,11 @@ void ConversationLog::selectWordAt(Position position) {
     }
     QTextBoundaryFinder finder(QTextBoundaryFinder::Word, line);
     const qsizetype at = std::min(position.column, line.size() - 1);
+    // The word, or the run of blanks or signs, that the character begins or
+    // stands in.
     finder.setPosition(at);
     qsizetype start = at;
-    if (!finder.isAtBoundary() || !(finder.boundaryReasons() & QTextBoundaryFinder::StartOfItem)) {
+    if (!finder.isAtBoundary()) {
         start = finder.toPreviousBoundary();
     }
     finder.setPosition(at);

@@ -373,6 +373,9 @@ void ConversationLogTest::mouseSelectsWordsAndLinesAndScrollsPastTheEdge() {
     QWidget* view = log_->viewport();
     // The middle of "строка" in the first row, found from its characters.
     const QPoint word = log_->characterRect({0, 3}).center();
+    QTest::mouseDClick(view, Qt::LeftButton, {}, log_->characterRect({0, 6}).center());
+    QCOMPARE(log_->selectedText(), u" "_s);  // the blank after the word, alone
+    QTest::qWait(QApplication::doubleClickInterval() + 50);
     QTest::mouseDClick(view, Qt::LeftButton, {}, word);
     QCOMPARE(log_->selectedText(), u"строка"_s);
     QTest::mouseClick(view, Qt::LeftButton, {}, word);  // the third click
