@@ -17,6 +17,12 @@ inline void row(const std::string& figure, const std::string& value, const std::
     std::fflush(stdout);
 }
 
+// A row with no goal: a figure worth knowing that no goal covers.
+inline void info(const std::string& figure, const std::string& value, const std::string& note) {
+    std::printf("| %s | %s | %s | - |\n", figure.c_str(), value.c_str(), note.c_str());
+    std::fflush(stdout);
+}
+
 inline std::string format(const char* pattern, double value) {
     char text[64];
     std::snprintf(text, sizeof text, pattern, value);

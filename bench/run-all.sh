@@ -51,6 +51,15 @@ if [[ ${1:-} == --inside ]]; then
         grep '^| ' "$work/$benchmark.out" >>"$rows"
     done
 
+    # A flood of chat lines into the real window on the display: with no
+    # session bus (no screen reader), then with a screen reader's bus active.
+    env -u DBUS_SESSION_BUS_ADDRESS "$build/bench/bench_flood" >"$work/flood.out" 2>/dev/null
+    "$here/bench/flood_with_screen_reader.py" "$build/bench/bench_flood" \
+        >>"$work/flood.out" 2>"$work/flood-atspi.err"
+    grep -v 'fd limit' "$work/flood-atspi.err" >&2 || true
+    cat "$work/flood.out" >&2
+    grep '^| ' "$work/flood.out" >>"$rows"
+
     # The program runs from a folder of its own, so it starts with no data
     # files, as on a first start.
     mkdir "$work/program"

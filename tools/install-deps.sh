@@ -11,6 +11,7 @@ packages=(
     desktop-file-utils appstream
     libcap2-bin iproute2 python3
     xvfb xauth xdotool x11-utils x11-xkb-utils imagemagick
+    dbus at-spi2-core python3-gi python3-pyatspi
     libbenchmark-dev libxcb1-dev
     clang libclang-rt-14-dev clang-format
 )

@@ -10,7 +10,10 @@
 // lines are that text cut at each CR LF, lone CR and lone LF, as a memo shows
 // it, and always end with the empty line after the last break. Appending
 // costs the same however long the log is, and the log holds its text once
-// plus one offset per shown line.
+// plus two offsets per shown line.
+//
+// The shown text is the shown lines joined by LF; its offsets are the ones
+// a screen reader counts in.
 class LogText {
   public:
     LogText();
@@ -28,8 +31,21 @@ class LogText {
     // The shown lines joined by LF: the log as a plain-text view gives it.
     [[nodiscard]] QString plainText() const;
 
+    // Characters in the shown text.
+    [[nodiscard]] qsizetype shownSize() const;
+    // Where a shown line begins in the shown text.
+    [[nodiscard]] qsizetype shownStart(qsizetype line) const {
+        return shownStarts_[static_cast<size_t>(line)];
+    }
+    // The shown line that holds a shown-text offset (the last line for the
+    // offset at the very end).
+    [[nodiscard]] qsizetype lineAtShownOffset(qsizetype offset) const;
+    // The shown text from one offset up to another, clamped to the text.
+    [[nodiscard]] QString shownText(qsizetype from, qsizetype to) const;
+
   private:
     QString text_;
-    // Where each shown line begins in text_.
+    // Where each shown line begins in text_, and in the shown text.
     std::vector<qsizetype> starts_;
+    std::vector<qsizetype> shownStarts_;
 };

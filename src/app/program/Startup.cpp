@@ -8,6 +8,7 @@
 #include "app/program/DataFolder.h"
 #include "app/program/ErrorReport.h"
 #include "app/program/OrderlyShutdown.h"
+#include "app/views/AccessibleViews.h"
 #include "app/window/Glyphs.h"
 #include "app/window/GroupFrameStyle.h"
 #include "app/window/MainWindow.h"
@@ -59,6 +60,7 @@ QString findProgramDirectory() {
 
 int runVesmar(int& argc, char** argv) {
     Application app(argc, argv);
+    installAccessibleViews();
     installQtTranslations(app, QLocale::system());
     const DataFolderPlaces places = dataFolderPlaces(findProgramDirectory());
     DataFolder dataFolder = chooseDataFolder(places);

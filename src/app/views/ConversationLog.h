@@ -1,24 +1,36 @@
 #pragma once
 
+#include "app/views/LineWrap.h"
 #include "core/LogText.h"
 
 #include <QAbstractScrollArea>
+#include <QBasicTimer>
+#include <QCache>
 #include <QString>
+#include <QTextLayout>
 
-#include <memory>
 #include <vector>
 
-class QTextLayout;
 class QTimer;
 
-// The conversation log: a read-only view of the received chat lines. It holds
-// the exact text once (LogText) and lays out only the lines in sight when it
-// paints, so an append costs the same however long the log is. While lines
-// pour in, the view follows them at most kFollowMs apart rather than at every
-// line, so a flood does not spend its time painting. Lines wrap at
-// the view's width; the vertical scroll bar counts shown lines, and at its
-// end the last line stands at the bottom. A person scrolls, selects with the
-// mouse (Ctrl+A selects all) and copies the selection (Ctrl+C).
+// The conversation log: a read-only view of the received chat lines that a
+// person reads, scrolls and selects in as in a read-only text box, and that a
+// screen reader reads as one (AccessibleViews).
+//
+// It holds the exact text once (LogText) and lays out only the lines in
+// sight, so an append costs the same however long the log is. Lines wrap at
+// the view's width into rows of one height; every line's rows are counted
+// when it arrives, without laying it out (LineWrap), so the vertical scroll
+// bar counts rows: each step reaches the next row, and the thumb shows the
+// wrapped height. Resizing wraps again and keeps the line at the top in
+// place. While lines pour in, the view follows them at most kFollowMs apart
+// rather than at every line, and so do the events that tell a screen reader
+// of new text, so a flood spends its time neither painting nor telling.
+//
+// A caret moves with the keys of a text box (arrows, Home, End, PgUp, PgDn,
+// Ctrl with them); Shift with a movement selects. The mouse selects by
+// dragging (past the edge the view scrolls on a timer), a word by a double
+// click and a line by a triple click. Ctrl+A selects all, Ctrl+C copies.
 class ConversationLog : public QAbstractScrollArea {
     Q_OBJECT
   public:
@@ -55,7 +67,38 @@ class ConversationLog : public QAbstractScrollArea {
     [[nodiscard]] bool hasSelection() const { return anchor_ != caret_; }
     // The selected part of the shown text, its lines joined by LF.
     [[nodiscard]] QString selectedText() const;
+    [[nodiscard]] Position caret() const { return caret_; }
+    [[nodiscard]] Position anchor() const { return anchor_; }
     [[nodiscard]] bool isCaretAtEnd() const { return caret_ == endPosition(); }
+    // Selects from anchor to caret (both clamped to the text) and shows the caret.
+    void setSelection(Position anchor, Position caret);
+
+    // The shown text (lines joined by LF) by offset, as a screen reader
+    // reads it.
+    [[nodiscard]] qsizetype characterCount() const { return log_.shownSize(); }
+    [[nodiscard]] QString shownText(qsizetype from, qsizetype to) const {
+        return log_.shownText(from, to);
+    }
+    [[nodiscard]] qsizetype offsetOf(Position position) const;
+    [[nodiscard]] Position positionOf(qsizetype offset) const;
+    // The character's box in viewport coordinates; empty when it is not in sight.
+    [[nodiscard]] QRect characterRect(Position position) const;
+    // The place nearest a viewport point: between the characters, or on the
+    // character under it.
+    [[nodiscard]] Position positionAt(
+        QPointF point, QTextLine::CursorPosition how = QTextLine::CursorBetweenCharacters) const;
+    // Scrolls as little as needed to show the row of a position.
+    void scrollToShow(Position position);
+
+    // Wrapped rows: in all, the first one in sight, and how many fit the view.
+    [[nodiscard]] qsizetype rowCount() const { return rowCount_; }
+    [[nodiscard]] qsizetype topRow() const;
+    [[nodiscard]] int pageRows() const;
+    // The shown line and the column where a row begins.
+    [[nodiscard]] Position rowStart(qsizetype row) const;
+    // The row that holds a position (a column where a row breaks begins the
+    // next row).
+    [[nodiscard]] qsizetype rowOf(Position position) const;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -63,35 +106,92 @@ class ConversationLog : public QAbstractScrollArea {
     void scrollContentsBy(int dx, int dy) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
     void changeEvent(QEvent* event) override;
 
   private:
-    struct Placed {
-        qsizetype line = 0;
-        qreal top = 0;
-        std::unique_ptr<QTextLayout> layout;
+    enum class Move {
+        NextChar,
+        PreviousChar,
+        NextWord,
+        PreviousWord,
+        NextRow,
+        PreviousRow,
+        NextPage,
+        PreviousPage,
+        StartOfRow,
+        EndOfRow,
+        StartOfText,
+        EndOfText,
     };
 
     [[nodiscard]] Position endPosition() const;
-    // The lines in sight, top to bottom, laid out at the view's width.
-    [[nodiscard]] std::vector<Placed> placeLines() const;
-    [[nodiscard]] std::unique_ptr<QTextLayout> layOut(qsizetype line) const;
-    [[nodiscard]] Position positionAt(QPointF point) const;
+    [[nodiscard]] Position clamped(Position position) const;
+    // Counts the rows of every line from the given one on, anew.
+    void wrapFrom(qsizetype line);
+    // Counts every line's rows again (new width or font); the view keeps the
+    // place that was at its top, or its end.
+    void rewrap(Position top, bool following);
+    [[nodiscard]] qreal textWidth() const;
+    [[nodiscard]] qsizetype firstRow(qsizetype line) const {
+        return rowStarts_[static_cast<size_t>(line)];
+    }
+    [[nodiscard]] qsizetype lineOfRow(qsizetype row) const;
+    [[nodiscard]] int rowInLine(qsizetype line, qsizetype column) const;
+    // The line laid out in its rows, from a small cache of the lines in sight.
+    [[nodiscard]] QTextLayout* layoutOf(qsizetype line) const;
+    [[nodiscard]] Position positionInRow(qsizetype row, qreal x,
+                                         QTextLine::CursorPosition how) const;
+    [[nodiscard]] qreal xOf(Position position) const;
+    [[nodiscard]] qreal rowTop(qsizetype row) const;
+    [[nodiscard]] QRect caretRect() const;
+    [[nodiscard]] QPointF insideView(QPointF point) const;
     void updateScrollRange();
     [[nodiscard]] bool atEnd() const;
     void setCaret(Position caret, bool keepAnchor);
-    // Shows the end of the log: scroll range, position and a repaint.
+    void moveCaret(Move move, bool keepAnchor);
+    void selectWordAt(Position position);
+    void selectLine(qsizetype line);
+    void restartBlink();
+    // Shows the end of the log: scroll range, position, a repaint, and the
+    // news for a screen reader.
     void followEnd();
     void copySelection();
+    // Tells a screen reader of the text appended since it last heard.
+    void announceAppended();
+    void announceCaret(Position oldAnchor, Position oldCaret);
 
     LogText log_;
+    LineWrap wrap_;
+    // The first row of each shown line, and the rows in all.
+    std::vector<qsizetype> rowStarts_;
+    qsizetype rowCount_ = 0;
+    // Each line's width on one row (LineWrap::rows' fit): a line no wider
+    // than the view needs no new count when the view is resized.
+    std::vector<float> fits_;
+    qreal rowHeight_ = 1;
+    mutable QCache<qsizetype, QTextLayout> layouts_;
+
     Position anchor_;
     Position caret_;
+    // Where Up and Down aim, kept over a run of them; negative when unset.
+    qreal aimX_ = -1;
     bool selecting_ = false;
+    QPointF mouse_;
+    QBasicTimer dragScroll_;
+    QBasicTimer tripleClick_;
+    QPointF doubleClickAt_;
+    QBasicTimer blink_;
+    bool caretShown_ = false;
     // Runs while appends are held back from the view; pending_ says that
     // lines came meanwhile.
     QTimer* followTimer_ = nullptr;
     bool pending_ = false;
+    // Where the text not yet told to a screen reader begins; -1 when none.
+    qsizetype untold_ = -1;
 };

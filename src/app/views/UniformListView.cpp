@@ -1,5 +1,7 @@
 #include "app/views/UniformListView.h"
 
+#include <QAccessible>
+#include <QCursor>
 #include <QEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -12,6 +14,11 @@ namespace {
 
 // How long the scroll bar may lag behind the length of the list.
 constexpr int kScrollBarLagMs = 50;
+// Rows added at once that are measured when they come; the rest are
+// measured when they are painted.
+constexpr int kMeasuredOnArrival = 64;
+// Rows whose selection change a screen reader hears of, at most, at once.
+constexpr int kAnnouncedRows = 64;
 
 }  // namespace
 
@@ -19,6 +26,7 @@ UniformListView::UniformListView(QWidget* parent)
     : QAbstractItemView(parent), syncTimer_(new QTimer(this)) {
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    viewport()->setAttribute(Qt::WA_Hover);
     syncTimer_->setSingleShot(true);
     syncTimer_->setInterval(kScrollBarLagMs);
     connect(syncTimer_, &QTimer::timeout, this, &UniformListView::syncScrollBar);
@@ -34,12 +42,16 @@ void UniformListView::setModel(QAbstractItemModel* newModel) {
     }
     rowHeight_ = 0;
     top_ = 0;
+    hoverRow_ = -1;
+    ++generation_;
 }
 
 void UniformListView::reset() {
     QAbstractItemView::reset();
     rowHeight_ = 0;
     top_ = 0;
+    hoverRow_ = -1;
+    ++generation_;
     updateGeometries();
     viewport()->update();
 }
@@ -55,11 +67,20 @@ int UniformListView::rowHeight() const {
     if (rowCount() == 0) {
         return std::max(1, fontMetrics().height());  // until there is a row to measure
     }
+    measureRow(0);
+    return rowHeight_;
+}
+
+bool UniformListView::measureRow(int row) const {
     QStyleOptionViewItem option;
     initViewItemOption(&option);
-    const QModelIndex first = model()->index(0, 0, rootIndex());
-    rowHeight_ = std::max(1, itemDelegateForIndex(first)->sizeHint(option, first).height());
-    return rowHeight_;
+    const QModelIndex index = model()->index(row, 0, rootIndex());
+    const int height = itemDelegateForIndex(index)->sizeHint(option, index).height();
+    if (height <= rowHeight_) {
+        return false;
+    }
+    rowHeight_ = height;
+    return true;
 }
 
 int UniformListView::topRow() const {
@@ -229,8 +250,18 @@ void UniformListView::paintEvent(QPaintEvent* event) {
     if (count == 0) {
         return;
     }
+    // Every row in sight is measured: one taller than the rest makes them
+    // all taller, and the whole view is painted again.
+    bool grew = false;
+    for (int row = topRow(); row < std::min(count, topRow() + pageRows() + 1); ++row) {
+        grew = measureRow(row) || grew;
+    }
+    if (grew) {
+        viewport()->update();
+        scheduleScrollBarSync();
+    }
     const int height = rowHeight();
-    const QRect area = event->rect();
+    const QRect area = grew ? viewport()->rect() : event->rect();
     const int first = topRow() + std::max(0, area.top()) / height;
     const int last = std::min(count - 1, topRow() + area.bottom() / height);
     const QModelIndex current = currentIndex();
@@ -247,6 +278,9 @@ void UniformListView::paintEvent(QPaintEvent* event) {
         if (index == current && hasFocus()) {
             option.state |= QStyle::State_HasFocus;
         }
+        if (row == hoverRow_) {
+            option.state |= QStyle::State_MouseOver;
+        }
         itemDelegateForIndex(index)->paint(&painter, option, index);
     }
 }
@@ -255,6 +289,67 @@ void UniformListView::scrollContentsBy(int /*dx*/, int /*dy*/) {
     if (!syncing_) {
         top_ = verticalScrollBar()->value();
         viewport()->update();
+    }
+    // Another row is under a mouse that did not move.
+    if (hoverRow_ >= 0) {
+        setHoverRow(indexAt(viewport()->mapFromGlobal(QCursor::pos())).row());
+    }
+}
+
+bool UniformListView::viewportEvent(QEvent* event) {
+    switch (event->type()) {
+        case QEvent::HoverEnter:
+        case QEvent::HoverMove:
+            setHoverRow(indexAt(static_cast<QHoverEvent*>(event)->position().toPoint()).row());
+            break;
+        case QEvent::HoverLeave:
+        case QEvent::Leave:
+            setHoverRow(-1);
+            break;
+        default:
+            break;
+    }
+    return QAbstractItemView::viewportEvent(event);
+}
+
+void UniformListView::setHoverRow(int row) {
+    if (row == hoverRow_) {
+        return;
+    }
+    for (const int each : {hoverRow_, row}) {
+        if (each >= 0 && each < rowCount()) {
+            viewport()->update(visualRect(model()->index(each, 0, rootIndex())));
+        }
+    }
+    hoverRow_ = row;
+}
+
+void UniformListView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QAbstractItemView::currentChanged(current, previous);
+    if (QAccessible::isActive() && current.isValid() && hasFocus()) {
+        QAccessibleEvent event(this, QAccessible::Focus);
+        event.setChild(current.row());
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+void UniformListView::selectionChanged(const QItemSelection& selected,
+                                       const QItemSelection& deselected) {
+    QAbstractItemView::selectionChanged(selected, deselected);
+    if (!QAccessible::isActive()) {
+        return;
+    }
+    // A screen reader hears which rows changed their selection state.
+    int told = 0;
+    for (const QItemSelection& changed : {selected, deselected}) {
+        for (const QItemSelectionRange& range : changed) {
+            for (int row = range.top(); row <= range.bottom() && told < kAnnouncedRows; ++row) {
+                QAccessibleEvent event(this, QAccessible::Selection);
+                event.setChild(row);
+                QAccessible::updateAccessibility(&event);
+                ++told;
+            }
+        }
     }
 }
 
@@ -277,6 +372,15 @@ void UniformListView::rowsInserted(const QModelIndex& parent, int start, int end
     if (parent != rootIndex()) {
         return;
     }
+    ++generation_;
+    setHoverRow(-1);  // another line may stand under the mouse now
+    bool grew = false;
+    for (int row = start; row <= std::min(end, start + kMeasuredOnArrival - 1); ++row) {
+        grew = measureRow(row) || grew;
+    }
+    if (grew) {
+        viewport()->update();
+    }
     if (start < top_) {
         top_ += end - start + 1;  // the lines in sight stay where they are
     } else if (rowInSight(start)) {
@@ -289,6 +393,8 @@ void UniformListView::rowsRemoved(const QModelIndex& parent, int start, int end)
     if (parent != rootIndex()) {
         return;
     }
+    ++generation_;
+    setHoverRow(-1);
     if (end < top_) {
         top_ -= end - start + 1;  // the lines in sight stay where they are
     } else if (start < top_ || rowInSight(start)) {

@@ -144,7 +144,7 @@ QWidget* MainWindowUi::setupStatusLine(QWidget* window) {
     aboutButton->setIcon(aboutGlyph());
     aboutButton->setAutoRaise(true);
     aboutButton->setFocusPolicy(Qt::NoFocus);
-    aboutButton->setAccessibleName(u"About"_s);
+    aboutButton->setAccessibleName(u"О программе"_s);
     auto* rightEdgeSpacer = make<QLabel>(u"rightEdgeSpacer"_s, statusLine, u"    "_s);
     receiveOffLabel = make<QLabel>(u"receiveOffLabel"_s, statusLine, u"Приём отключён"_s);
     // Text and background together, so the notice reads the same on light
@@ -190,6 +190,8 @@ void MainWindowUi::setupChatPage(QWidget* page) {
     sendButton->setIcon(sendGlyph());
     sendButton->setAutoDefault(false);
     messageEdit = makeEdit(u"messageEdit"_s, sendPanel);
+    messageLabel->setBuddy(messageEdit);
+    messageEdit->setAccessibleName(u"Сообщение"_s);
     sendLayout->addWidget(messageLabel, 0, 0);
     sendLayout->addWidget(sendButton, 0, 1);
     sendLayout->setColumnStretch(2, 1);
@@ -217,6 +219,7 @@ void MainWindowUi::setupChatPage(QWidget* page) {
     auto* logGroupLayout = makeLayout<QVBoxLayout>(logGroup, 4, 0);
     logView = make<ConversationLog>(u"logView"_s, logGroup);
     logView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    logView->setAccessibleName(u"Информация"_s);
     logGroupLayout->addWidget(logView);
     messagesLayout->addWidget(logGroup, 1);
     chatLayout->addWidget(messagesPanel, 1);
@@ -245,6 +248,8 @@ void MainWindowUi::setupChatPage(QWidget* page) {
 
     // Any font shows Cyrillic; the lists need no character-set setting.
     rosterView = makeList<UniformListView>(u"rosterView"_s, correspondentsGroup);
+    rosterLabel->setBuddy(rosterView);
+    rosterView->setAccessibleName(u"Участвуют"_s);
     correspondentsLayout->addWidget(rosterView, 1);
 
     auto* selfNameGroup = make<QGroupBox>(u"selfNameGroup"_s, correspondentsGroup, u"Ваше имя :"_s);
@@ -252,6 +257,7 @@ void MainWindowUi::setupChatPage(QWidget* page) {
     auto* selfNameLayout = makeLayout<QVBoxLayout>(selfNameGroup, 0, 0);
     selfNameLayout->setContentsMargins(4, 0, 4, 2);
     selfNameEdit = makeEdit(u"selfNameEdit"_s, selfNameGroup);
+    selfNameEdit->setAccessibleName(u"Ваше имя"_s);
     selfNameLayout->addWidget(selfNameEdit);
     correspondentsLayout->addWidget(selfNameGroup);
     chatLayout->addWidget(correspondentsGroup);
@@ -303,6 +309,11 @@ void MainWindowUi::setupSettingsPage(QWidget* page) {
                   {u"messageBeepBox"_s, messageBeepBox, u"messageBeepFilter"_s, messageBeepFilter},
                   {u"correspondentBeepBox"_s, correspondentBeepBox, u"correspondentBeepFilter"_s,
                    correspondentBeepFilter}));
+    // Each filter is named by its group and its rule, its caption above it.
+    messagePopUpFilter->setAccessibleName(u"Всплывание, если сообщение от корреспондента"_s);
+    correspondentPopUpFilter->setAccessibleName(u"Всплывание, если новый корреспондент"_s);
+    messageBeepFilter->setAccessibleName(u"Звук, если сообщение от корреспондента"_s);
+    correspondentBeepFilter->setAccessibleName(u"Звук, если новый корреспондент"_s);
 
     // Kept in the settings file, never shown.
     auto* otherGroup = make<QGroupBox>(u"otherGroup"_s, page, u"Прочее : "_s);
@@ -322,6 +333,8 @@ void MainWindowUi::setupSettingsPage(QWidget* page) {
     QLabel* directoryLabel =
         makeBoldLabel(u"directoryLabel"_s, u"Полный список : "_s, directoryGroup);
     directoryView = makeList<QListView>(u"directoryView"_s, directoryGroup);
+    directoryLabel->setBuddy(directoryView);
+    directoryView->setAccessibleName(u"Полный список"_s);
     directoryLayout->addWidget(directoryLabel);
     directoryLayout->addWidget(directoryView, 1);
     layout->addWidget(directoryGroup, 1, Qt::AlignLeft);

@@ -13,6 +13,7 @@
 #include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -27,6 +28,23 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// Different chat lines of about 250 characters: words of Cyrillic letters.
+QStringList longLines(int count) {
+    QStringList lines;
+    QRandomGenerator random(17);
+    for (int i = 0; i < count; ++i) {
+        QString line = u"ИВАН: строка %1"_s.arg(i);
+        while (line.size() < 245) {
+            line.append(u' ');
+            for (int letters = 2 + random.bounded(9); letters > 0; --letters) {
+                line.append(QChar(static_cast<char16_t>(u'а' + random.bounded(32))));
+            }
+        }
+        lines.append(line);
+    }
+    return lines;
+}
 
 // Types the name into the save dialog and presses Enter, as a person would.
 void chooseFile(QFileDialog* dialog, const QString& typed) {
@@ -47,6 +65,11 @@ class ConversationLogTest : public QObject {
     void appendKeepsTheExactText_data();
     void appendKeepsTheExactText();
     void appendFollowsTheNewestLine();
+    void everyRowComesIntoViewOnTheWayUp();
+    void resizingKeepsTheTopLine();
+    void everyCharacterOfTheCodePageWrapsAsLaidOut();
+    void keysMoveTheCaretAndShiftSelects();
+    void mouseSelectsWordsAndLinesAndScrollsPastTheEdge();
     void clipboardGetsTheExactText();
     void saveWritesTheExactBytes_data();
     void saveWritesTheExactBytes();
@@ -150,6 +173,232 @@ void ConversationLogTest::appendFollowsTheNewestLine() {
     QTRY_VERIFY(log_->verticalScrollBar()->maximum() > 150);
     QCOMPARE(log_->verticalScrollBar()->value(), log_->verticalScrollBar()->maximum());
     QVERIFY(log_->isReadOnly());
+}
+
+void ConversationLogTest::everyRowComesIntoViewOnTheWayUp() {
+    log_->resize(380, 300);
+    log_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(log_));
+    const QStringList lines = longLines(40);
+    for (const QString& line : lines) {
+        log_->appendLine(line);
+    }
+    QScrollBar* bar = log_->verticalScrollBar();
+    QTRY_COMPARE(bar->maximum(), int(log_->rowCount()) - log_->pageRows());
+    // The thumb stands for the wrapped height: each line takes several rows.
+    QCOMPARE(bar->pageStep(), log_->pageRows());
+    QVERIFY(log_->rowCount() > 3 * lines.size());
+    const QRect inSight = log_->viewport()->rect();
+
+    for (const bool byKey : {true, false}) {
+        log_->setFocus();
+        QTest::keyClick(log_, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(bar->value(), bar->maximum());
+        // Every character of every line is seen whole in the view on the way.
+        std::vector<std::vector<bool>> seen;
+        for (const QString& line : lines) {
+            seen.emplace_back(line.size(), false);
+        }
+        const auto look = [&] {
+            const qsizetype top = log_->topRow();
+            const qsizetype last = std::min<qsizetype>(top + log_->pageRows(), log_->rowCount());
+            for (qsizetype row = top; row < last; ++row) {
+                ConversationLog::Position at = log_->rowStart(row);
+                const ConversationLog::Position next = log_->rowStart(row + 1);
+                for (; at.line < lines.size() && at < next && at.column < lines[at.line].size();
+                     ++at.column) {
+                    if (!seen[at.line][at.column] && inSight.contains(log_->characterRect(at))) {
+                        seen[at.line][at.column] = true;
+                    }
+                }
+            }
+        };
+        look();
+        for (int step = 0; step < 5000 && (bar->value() > 0 || log_->rowStart(0) < log_->caret());
+             ++step) {
+            const int before = bar->value();
+            if (byKey) {
+                QTest::keyClick(log_, Qt::Key_Up);
+            } else {
+                bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+            }
+            // One step moves the view by one row at most, never past rows.
+            QVERIFY2(before - bar->value() == 0 || before - bar->value() == 1,
+                     qPrintable(u"step %1: %2 -> %3"_s.arg(step).arg(before).arg(bar->value())));
+            look();
+            if (!byKey && bar->value() == 0) {
+                break;
+            }
+        }
+        QCOMPARE(bar->value(), 0);
+        for (qsizetype line = 0; line < lines.size(); ++line) {
+            const auto unseen = std::find(seen[line].begin(), seen[line].end(), false);
+            QVERIFY2(unseen == seen[line].end(),
+                     qPrintable(u"line %1, column %2 never shown"_s.arg(line).arg(
+                         unseen - seen[line].begin())));
+        }
+        // The top reached that way is the top that Ctrl+Home shows.
+        QTest::keyClick(log_, Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClick(log_, Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(bar->value(), 0);
+        QCOMPARE(log_->caret(), ConversationLog::Position{});
+    }
+}
+
+void ConversationLogTest::resizingKeepsTheTopLine() {
+    log_->resize(380, 300);
+    log_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(log_));
+    for (const QString& line : longLines(40)) {
+        log_->appendLine(line);
+    }
+    QScrollBar* bar = log_->verticalScrollBar();
+    QTRY_COMPARE(bar->maximum(), int(log_->rowCount()) - log_->pageRows());
+    log_->scrollToShow({0, 0});
+    // The view's top at the row where line 20 begins, a view higher up.
+    log_->scrollToShow(ConversationLog::Position{20, 0});
+    bar->setValue(int(log_->topRow() + log_->pageRows() - 1));
+    QCOMPARE(log_->rowStart(log_->topRow()), (ConversationLog::Position{20, 0}));
+    const int rows = int(log_->rowCount());
+    for (const int width : {250, 600, 380}) {
+        log_->resize(width, 300);
+        QCOMPARE(log_->rowStart(log_->topRow()).line, 20);
+    }
+    QCOMPARE(int(log_->rowCount()), rows);
+    QVERIFY(bar->value() < bar->maximum());
+
+    // At the end the view stays at the end.
+    bar->setValue(bar->maximum());
+    log_->resize(250, 300);
+    QCOMPARE(bar->value(), bar->maximum());
+    QCOMPARE(bar->maximum(), int(log_->rowCount()) - log_->pageRows());
+}
+
+void ConversationLogTest::everyCharacterOfTheCodePageWrapsAsLaidOut() {
+    // Every character the log can hold, blanks, controls and no-break space
+    // among them, in lines cut at many widths: each row is laid out from
+    // exactly the characters counted for it (checked as it is laid out), and
+    // each character of a row but a blank it hangs stands inside the view.
+    QByteArray all;
+    for (int byte = 1; byte < 256; ++byte) {
+        if (byte != '\r' && byte != '\n') {
+            all.append(char(byte));
+        }
+    }
+    const QString repertoire = Cp1251::decode(all);
+    QRandomGenerator random(5);
+    QStringList lines{repertoire};
+    for (int i = 0; i < 20; ++i) {
+        QString line;
+        for (int length = 20 + random.bounded(300); length > 0; --length) {
+            // Many blanks, so that rows break at them too.
+            line.append(random.bounded(4) == 0 ? QChar(u' ')
+                                               : repertoire[random.bounded(repertoire.size())]);
+        }
+        lines.append(line);
+    }
+    for (const QString& line : lines) {
+        log_->appendLine(line);
+    }
+    log_->show();
+    for (const int width : {30, 97, 230, 611}) {
+        log_->resize(width, 200);
+        const QRect inSight = log_->viewport()->rect();
+        for (qsizetype row = 0; row < log_->rowCount(); ++row) {
+            const ConversationLog::Position start = log_->rowStart(row);
+            const ConversationLog::Position next = log_->rowStart(row + 1);
+            log_->scrollToShow(start);
+            for (ConversationLog::Position at = start;
+                 at.line < lines.size() && at.column < lines[at.line].size() &&
+                 (row + 1 == log_->rowCount() || at < next);
+                 ++at.column) {
+                const QRect box = log_->characterRect(at);
+                QVERIFY(!box.isEmpty());
+                if (!lines[at.line][at.column].isSpace() && box.width() < inSight.width() / 2) {
+                    QVERIFY2(inSight.contains(box),
+                             qPrintable(u"width %1, row %2, column %3"_s.arg(width).arg(row).arg(
+                                 at.column)));
+                }
+            }
+        }
+    }
+}
+
+void ConversationLogTest::keysMoveTheCaretAndShiftSelects() {
+    log_->resize(300, 200);
+    log_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(log_));
+    log_->appendLine(u"первая строка"_s);
+    log_->appendLine(u"вторая"_s);
+    log_->setFocus();
+    using P = ConversationLog::Position;
+    QCOMPARE(log_->caret(), (P{2, 0}));  // the empty line after the last break
+
+    QTest::keyClick(log_, Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(log_->caret(), (P{0, 0}));
+    QTest::keyClick(log_, Qt::Key_Right, Qt::ControlModifier);
+    QCOMPARE(log_->caret(), (P{0, 7}));  // after "первая "
+    QTest::keyClick(log_, Qt::Key_End, Qt::ShiftModifier);
+    QCOMPARE(log_->selectedText(), u"строка"_s);
+    QTest::keyClick(log_, Qt::Key_Down, Qt::ShiftModifier);
+    QCOMPARE(log_->selectedText(), u"строка\nвторая"_s);
+    // Ctrl+C copies the selection as shown.
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(log_, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), u"строка\nвторая"_s);
+    // A move without Shift drops the selection.
+    QTest::keyClick(log_, Qt::Key_Left);
+    QVERIFY(!log_->hasSelection());
+    QCOMPARE(log_->caret(), (P{1, 5}));
+    QTest::keyClick(log_, Qt::Key_Up);
+    QCOMPARE(log_->caret(), (P{0, 5}));  // Up keeps the place in the row
+    QTest::keyClick(log_, Qt::Key_End, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(log_->selectedText(), u"я строка\nвторая\n"_s);
+    QVERIFY(log_->isCaretAtEnd());
+    // The log takes no typing.
+    QTest::keyClicks(log_, u"x"_s);
+    QCOMPARE(log_->text(), u"первая строка\r\nвторая\r\n"_s);
+}
+
+void ConversationLogTest::mouseSelectsWordsAndLinesAndScrollsPastTheEdge() {
+    log_->resize(300, 120);
+    log_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(log_));
+    for (int i = 0; i < 60; ++i) {
+        log_->appendLine(u"строка %1 слово"_s.arg(i));
+    }
+    QScrollBar* bar = log_->verticalScrollBar();
+    QTRY_COMPARE(bar->maximum(), int(log_->rowCount()) - log_->pageRows());
+    bar->setValue(0);
+    QWidget* view = log_->viewport();
+    // The middle of "строка" in the first row, found from its characters.
+    const QPoint word = log_->characterRect({0, 3}).center();
+    QTest::mouseDClick(view, Qt::LeftButton, {}, log_->characterRect({0, 6}).center());
+    QCOMPARE(log_->selectedText(), u" "_s);  // the blank after the word, alone
+    QTest::qWait(QApplication::doubleClickInterval() + 50);
+    QTest::mouseDClick(view, Qt::LeftButton, {}, word);
+    QCOMPARE(log_->selectedText(), u"строка"_s);
+    QTest::mouseClick(view, Qt::LeftButton, {}, word);  // the third click
+    QCOMPARE(log_->selectedText(), u"строка 0 слово"_s);
+
+    // Past the bottom edge the view keeps scrolling while the mouse rests.
+    QTest::qWait(QApplication::doubleClickInterval() + 50);
+    QTest::mousePress(view, Qt::LeftButton, {}, word);
+    // Sent straight to the view, as its grab of the mouse delivers it.
+    const QPoint below(word.x(), view->height() + 20);
+    QMouseEvent move(QEvent::MouseMove, below, view->mapToGlobal(below), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view, &move);
+    const int start = bar->value();
+    QTRY_VERIFY(bar->value() >= start + 5);
+    QTest::mouseRelease(view, Qt::LeftButton, {}, below);
+    const int stopped = bar->value();
+    QTest::qWait(200);
+    QCOMPARE(bar->value(), stopped);
+    // The selection runs from the pressed place to the row at the edge.
+    QCOMPARE(log_->anchor(), (ConversationLog::Position{0, 3}));
+    QVERIFY(log_->caret().line >= stopped);
+    QVERIFY(log_->selectedText().startsWith(u"ока 0 слово\nстрока 1 слово\n"_s));
 }
 
 void ConversationLogTest::clipboardGetsTheExactText() {

@@ -1,7 +1,10 @@
 #include "app/views/UniformListView.h"
 
+#include <QHoverEvent>
 #include <QScrollBar>
+#include <QStandardItemModel>
 #include <QStringListModel>
+#include <QStyledItemDelegate>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -11,6 +14,7 @@ class UniformListViewTest : public QObject {
   private slots:
     void rowsAreFoundByNumberAndSelectedByClick();
     void linesInSightStayWhenLinesComeAndGoAbove();
+    void aTallerRowMakesAllRowsTallerAndTheHoveredRowShowsIt();
 };
 
 namespace {
@@ -79,6 +83,58 @@ void UniformListViewTest::linesInSightStayWhenLinesComeAndGoAbove() {
     model.removeRows(0, model.rowCount());
     QTRY_COMPARE(view.verticalScrollBar()->maximum(), 0);
     QVERIFY(!view.indexAt(QPoint(5, 2)).isValid());
+}
+
+namespace {
+
+// Notes the state each row was last painted with.
+class NotingDelegate : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        states[index.row()] = option.state;
+        QStyledItemDelegate::paint(painter, option, index);
+    }
+    mutable QHash<int, QStyle::State> states;
+};
+
+}  // namespace
+
+void UniformListViewTest::aTallerRowMakesAllRowsTallerAndTheHoveredRowShowsIt() {
+    QStandardItemModel model;
+    for (const QString& line : numbered(20)) {
+        model.appendRow(new QStandardItem(line));
+    }
+    UniformListView view;
+    NotingDelegate delegate;
+    view.setItemDelegate(&delegate);
+    view.setModel(&model);
+    view.resize(200, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    const int plain = view.visualRect(model.index(0, 0)).height();
+
+    // A row in sight that needs more room than row 0: every row grows to it.
+    QFont big = view.font();
+    big.setPointSize(big.pointSize() * 3);
+    model.item(3)->setFont(big);
+    QTRY_VERIFY(view.visualRect(model.index(0, 0)).height() > plain);
+    QStyleOptionViewItem option;
+    option.initFrom(&view);
+    QVERIFY(view.visualRect(model.index(3, 0)).height() >=
+            delegate.sizeHint(option, model.index(3, 0)).height());
+
+    // The row under the mouse paints as hovered, and only while it is.
+    const QPoint onRow5 = view.visualRect(model.index(5, 0)).center();
+    QHoverEvent enter(QEvent::HoverEnter, onRow5, view.viewport()->mapToGlobal(onRow5),
+                      QPointF(-1, -1));
+    QApplication::sendEvent(view.viewport(), &enter);
+    QTRY_VERIFY(delegate.states.value(5).testFlag(QStyle::State_MouseOver));
+    QVERIFY(!delegate.states.value(4).testFlag(QStyle::State_MouseOver));
+    QHoverEvent leave(QEvent::HoverLeave, QPointF(-1, -1), QPointF(-1, -1), onRow5);
+    QApplication::sendEvent(view.viewport(), &leave);
+    QTRY_VERIFY(!delegate.states.value(5).testFlag(QStyle::State_MouseOver));
 }
 
 QTEST_MAIN(UniformListViewTest)
