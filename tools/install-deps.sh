@@ -13,6 +13,7 @@ packages=(
     xvfb xauth xdotool x11-utils x11-xkb-utils imagemagick
     libbenchmark-dev libxcb1-dev
     clang libclang-rt-14-dev clang-format
+    libcanberra-dev
 )
 
 missing=()
