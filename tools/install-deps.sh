@@ -13,7 +13,8 @@ packages=(
     xvfb xauth xdotool x11-utils x11-xkb-utils imagemagick
     libbenchmark-dev libxcb1-dev
     clang libclang-rt-14-dev clang-format
-    libcanberra-dev
+    libcanberra-dev qt6-wayland
+    weston dbus-daemon python3-dbus python3-gi
 )
 
 missing=()
