@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include <utility>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -29,7 +31,10 @@ QDBusMessage call(const QString& method) {
 }  // namespace
 
 DesktopNotifications::DesktopNotifications(QObject* parent)
-    : DesktopNotifications(QDBusConnection::sessionBus(), parent) {}
+    : QObject(parent), bus_(QString()), sessionBus_(true) {
+    updateTimer_.setSingleShot(true);
+    connect(&updateTimer_, &QTimer::timeout, this, &DesktopNotifications::sendWhenDue);
+}
 
 DesktopNotifications::DesktopNotifications(const QDBusConnection& bus, QObject* parent)
     : QObject(parent), bus_(bus) {
@@ -48,6 +53,9 @@ void DesktopNotifications::show(const QString& text) {
     latest_ = text;
     ++count_;
     pending_ = true;
+    if (std::exchange(sessionBus_, false)) {
+        bus_ = QDBusConnection::sessionBus();
+    }
     if (!bus_.isConnected()) {
         failed();
         return;

@@ -26,8 +26,9 @@ class DesktopNotifications : public QObject {
     // the program's name and icon and files the notification under it.
     static constexpr const char* kDesktopEntry = "org.vesmar.Vesmar";
 
+    // On the session bus, connected at the first event.
     explicit DesktopNotifications(QObject* parent = nullptr);
-    // The same on another bus (a test's private one).
+    // The same on another bus.
     DesktopNotifications(const QDBusConnection& bus, QObject* parent);
 
     // One more event to report; text is shown as plain text, whatever it holds.
@@ -59,7 +60,8 @@ class DesktopNotifications : public QObject {
     void failed();
 
     QDBusConnection bus_;
-    bool connected_ = false;  // the service's signals are connected
+    bool sessionBus_ = false;  // bus_ is to be the session bus, at the first event
+    bool connected_ = false;   // the service's signals are connected
     bool capabilitiesKnown_ = false;
     bool askingCapabilities_ = false;
     bool markup_ = false;    // the service reads the body as markup

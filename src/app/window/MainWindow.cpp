@@ -114,7 +114,7 @@ void MainWindow::connectSession() {
     const Conference& conference = session_.conference();
     connect(&conference, &Conference::chatLineReceived, this, [this](const QString& line) {
         ui_.logView->appendLine(line);
-        if (QGuiApplication::applicationState() != Qt::ApplicationActive) {
+        if (tray_ != nullptr && QGuiApplication::applicationState() != Qt::ApplicationActive) {
             tray_->addUnread();
         }
         alerts_->alertMessage(line);
@@ -146,19 +146,30 @@ void MainWindow::connectDesktop() {
     alerts_->setSoundHook([this](const QString& soundEvent) { sounds_->play(soundEvent); });
     connect(sounds_, &EventSounds::silent, alerts_, &AttentionAlerts::beep);
 
-    tray_ = new TrayIcon(this);
-    tray_->setObjectName(u"trayIcon"_s);
-    connect(tray_, &TrayIcon::openRequested, this, &MainWindow::bringForward);
-    connect(tray_, &TrayIcon::quitRequested, this, &MainWindow::quitRequested);
+    // The tray icon comes with the first tick, once the window is on screen:
+    // the tray's bus calls are no part of the start.
+    connect(&session_, &Session::firstTickDone, this, &MainWindow::showTrayIcon);
 
     // The user has come: the notification and the unread mark go.
     connect(qGuiApp, &QGuiApplication::applicationStateChanged, this,
             [this](Qt::ApplicationState state) {
                 if (state == Qt::ApplicationActive) {
                     notifications_->withdraw();
-                    tray_->clearUnread();
+                    if (tray_ != nullptr) {
+                        tray_->clearUnread();
+                    }
                 }
             });
+}
+
+void MainWindow::showTrayIcon() {
+    if (tray_ != nullptr) {
+        return;
+    }
+    tray_ = new TrayIcon(this);
+    tray_->setObjectName(u"trayIcon"_s);
+    connect(tray_, &TrayIcon::openRequested, this, &MainWindow::bringForward);
+    connect(tray_, &TrayIcon::quitRequested, this, &MainWindow::quitRequested);
 }
 
 void MainWindow::bringForward() {

@@ -63,6 +63,7 @@ class MainWindow : public QWidget {
     void connectActions();
     void connectContextMenus();
     void connectDesktop();
+    void showTrayIcon();
     void bringForward();
     void openContextMenuFromKeyboard();
     void moveFocusToMessage();
