@@ -172,8 +172,8 @@ def main() -> None:
     def command(source, condition):
         line = sys.stdin.readline()
         if not line:
-            loop.quit()
-            return False
+            return False  # no more commands; the services stay
+
         order = json.loads(line)
         if "invoke" in order and notifications:
             notifications.ActivationToken(dbus.UInt32(order["invoke"]), "test-token")
