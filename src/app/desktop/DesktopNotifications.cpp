@@ -133,17 +133,17 @@ void DesktopNotifications::send() {
             });
 }
 
-void DesktopNotifications::sent(QDBusPendingCallWatcher* call, quint64 generation) {
-    call->deleteLater();
+void DesktopNotifications::sent(QDBusPendingCallWatcher* answer, quint64 generation) {
+    answer->deleteLater();
     inFlight_ = false;
-    const QDBusPendingReply<uint> reply = *call;
+    const QDBusPendingReply<uint> reply = *answer;
     if (reply.isError()) {
         failed();
         return;
     }
     if (generation != generation_) {
         // Withdrawn while the service was creating it.
-        bus_.asyncCall(::call(u"CloseNotification"_s) << reply.value());
+        bus_.asyncCall(call(u"CloseNotification"_s) << reply.value());
         sendWhenDue();
         return;
     }

@@ -56,7 +56,7 @@ class DesktopNotifications : public QObject {
     void requestCapabilities();
     void sendWhenDue();
     void send();
-    void sent(QDBusPendingCallWatcher* call, quint64 generation);
+    void sent(QDBusPendingCallWatcher* answer, quint64 generation);
     void failed();
 
     QDBusConnection bus_;
