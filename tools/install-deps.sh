@@ -14,6 +14,8 @@ packages=(
     dbus at-spi2-core python3-gi python3-pyatspi
     libbenchmark-dev libxcb1-dev
     clang libclang-rt-14-dev clang-format
+    libcanberra-dev qt6-wayland
+    weston dbus-daemon python3-dbus python3-gi
 )
 
 missing=()

@@ -3,8 +3,9 @@
 # starts the installed program by the command of its menu entry as an
 # ordinary user (nobody) with a fresh home folder, on a virtual X display and
 # inside a network namespace of its own (only loopback, so nothing leaves the
-# machine), checks that its window appears, that it bound UDP port 333, that a
-# second start is refused and that its data files land in ~/.config/Vesmar/,
+# machine), checks the firewall files for port 333, that its window appears,
+# that it bound UDP port 333, that a second start is refused and that its
+# data files land in ~/.config/Vesmar/,
 # starting from a directory handed out in /usr/share/vesmar/, then removes the
 # package and checks that the user's files stay.
 # Needs root. Usage: tools/try-package.sh [path/to/vesmar_*.deb]
@@ -47,6 +48,10 @@ program=$(command -v Vesmar) || fail "Vesmar is not on PATH"
 echo "installed: $program"
 echo "capability: $(getcap "$program")"
 getcap "$program" | grep -q cap_net_bind_service || fail "the port capability was not granted"
+for file in /etc/ufw/applications.d/vesmar /usr/lib/firewalld/services/vesmar.xml; do
+    grep -q 333 "$file" || fail "$file does not open port 333"
+done
+echo "firewall files: /etc/ufw/applications.d/vesmar, /usr/lib/firewalld/services/vesmar.xml"
 desktop=/usr/share/applications/org.vesmar.Vesmar.desktop
 command_line=$(sed -n 's/^Exec=//p' "$desktop")
 echo "menu entry command: $command_line"

@@ -24,6 +24,19 @@ for file in bin/Vesmar \
 done
 [ -x "$root/bin/Vesmar" ] || fail "bin/Vesmar is not executable"
 
+# The firewall files open UDP port 333: a ufw profile in the configuration
+# folder, a firewalld service.
+ufw=$(find "$stage" -path '*/ufw/applications.d/vesmar' | head -n 1)
+[ -n "$ufw" ] || fail "the ufw profile is missing"
+python3 - "$ufw" "$root/lib/firewalld/services/vesmar.xml" <<'EOF' || fail "firewall files"
+import configparser, sys, xml.etree.ElementTree as tree
+profile = configparser.ConfigParser()
+profile.read(sys.argv[1], encoding="utf-8")
+assert profile["Vesmar"]["ports"] == "333/udp", dict(profile["Vesmar"])
+port = tree.parse(sys.argv[2]).getroot().find("port")
+assert port.attrib == {"protocol": "udp", "port": "333"}, port.attrib
+EOF
+
 # Each PNG holds a picture of the size its folder names.
 for size in 16 22 24 32 48 64 128 256; do
     png="$root/share/icons/hicolor/${size}x${size}/apps/vesmar.png"

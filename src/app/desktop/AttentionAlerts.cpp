@@ -13,6 +13,8 @@
 
 #include <utility>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // After this long an activation that the desktop granted has arrived.
@@ -62,6 +64,10 @@ AttentionAlerts::AttentionAlerts(const Widgets& widgets, QObject* parent)
             });
 }
 
+void AttentionAlerts::takeApplicationState() {
+    applicationActive_ = QGuiApplication::applicationState() == Qt::ApplicationActive;
+}
+
 bool AttentionAlerts::filterMatches(const QString& filter, const QString& subject) {
     QString wanted = filter;
     cutSpaces(wanted);
@@ -72,18 +78,23 @@ bool AttentionAlerts::filterMatches(const QString& filter, const QString& subjec
     return wanted == upperCaseRussianLatinCopy(subject);
 }
 
+QString AttentionAlerts::newCorrespondentNotice(const QString& name) {
+    return u"Новый корреспондент : "_s + name;
+}
+
 void AttentionAlerts::alertMessage(const QString& subject) {
     alert(w_.messagePopUpBox, w_.messagePopUpFilter, w_.messageBeepBox, w_.messageBeepFilter,
-          subject);
+          subject, subject, kMessageSound);
 }
 
 void AttentionAlerts::alertNewCorrespondent(const QString& name) {
     alert(w_.correspondentPopUpBox, w_.correspondentPopUpFilter, w_.correspondentBeepBox,
-          w_.correspondentBeepFilter, name);
+          w_.correspondentBeepFilter, name, newCorrespondentNotice(name), kCorrespondentSound);
 }
 
 void AttentionAlerts::alert(QCheckBox* popUpBox, QLineEdit* popUpFilter, QCheckBox* beepBox,
-                            QLineEdit* beepFilter, const QString& subject) {
+                            QLineEdit* beepFilter, const QString& subject, const QString& notice,
+                            const char* soundEvent) {
     // Read once: the pop-up may activate the program, and the beep rule must
     // still act in the same call.
     const bool active = isActive_ ? isActive_() : applicationActive_;
@@ -91,47 +102,66 @@ void AttentionAlerts::alert(QCheckBox* popUpBox, QLineEdit* popUpFilter, QCheckB
         return;
     }
     if (popUpBox->isChecked() && filterMatches(popUpFilter->text(), subject)) {
-        popUp();
+        popUp(notice);
     }
     if (beepBox->isChecked() && filterMatches(beepFilter->text(), subject)) {
-        beep();
+        playSound(soundEvent);
     }
 }
 
-void AttentionAlerts::popUp() {
+void AttentionAlerts::popUp(const QString& notice) {
     if (restoreWindow_) {
         restoreWindow_();
     } else {
-        restoreWindow();
+        restoreWindow(notice);
     }
     w_.pages->setCurrentIndex(0);
 }
 
-void AttentionAlerts::restoreWindow() {
-    QWidget& window = *w_.window;
-    // Restore a minimised window to the state it had before (normal or
-    // maximised), then bring it forward. Window managers may refuse the
-    // activation; that is not an error.
+void AttentionAlerts::bringForward(QWidget& window) {
+    // A minimised window goes back to the state it had before (normal or
+    // maximised).
     if (window.isMinimized()) {
         window.setWindowState((window.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     }
     window.show();
     window.raise();
     window.activateWindow();
+}
+
+void AttentionAlerts::restoreWindow(const QString& notice) {
+    bringForward(*w_.window);
     // The desktop's focus-stealing prevention may refuse to bring the window
-    // forward. Activation arrives asynchronously, so look again a moment
-    // later and, if the window is still not active, ask for attention: the
-    // task bar entry flashes.
-    QTimer::singleShot(kActivationWaitMs, this, [this] {
+    // forward, and under Wayland a program cannot activate itself at all.
+    // Activation arrives asynchronously, so look again a moment later and,
+    // if the window is still not active, tell the user through the desktop's
+    // notifications, or flash the task bar entry where there are none.
+    QTimer::singleShot(kActivationWaitMs, this, [this, notice] {
         if (w_.window->isActiveWindow()) {
             return;
         }
-        if (requestAttention_) {
-            requestAttention_();
+        if (notify_) {
+            notify_(notice);
         } else {
-            QApplication::alert(w_.window);
+            requestAttention();
         }
     });
+}
+
+void AttentionAlerts::requestAttention() {
+    if (requestAttention_) {
+        requestAttention_();
+    } else {
+        QApplication::alert(w_.window);
+    }
+}
+
+void AttentionAlerts::playSound(const char* soundEvent) {
+    if (playSound_) {
+        playSound_(QString::fromLatin1(soundEvent));
+    } else {
+        beep();
+    }
 }
 
 void AttentionAlerts::beep() {
@@ -156,4 +186,12 @@ void AttentionAlerts::setAttentionHook(std::function<void()> requestAttention) {
 
 void AttentionAlerts::setBeepHook(std::function<void()> beep) {
     beep_ = std::move(beep);
+}
+
+void AttentionAlerts::setSoundHook(std::function<void(const QString& soundEvent)> play) {
+    playSound_ = std::move(play);
+}
+
+void AttentionAlerts::setNotifyHook(std::function<void(const QString& notice)> notify) {
+    notify_ = std::move(notify);
 }

@@ -11,7 +11,11 @@ Application::Application(int& argc, char** argv)
       // Until the program sets its title, the executable's name stands in,
       // as a system would show it.
       title_(QFileInfo(applicationFilePath()).completeBaseName()),
-      presenter_(&showErrorBox) {}
+      presenter_(&showErrorBox) {
+    // The desktop file's id: Wayland compositors and notification services
+    // find the program's name and icon by it.
+    setDesktopFileName(QStringLiteral("org.vesmar.Vesmar"));
+}
 
 bool Application::notify(QObject* receiver, QEvent* event) {
     std::exception_ptr error;

@@ -104,6 +104,8 @@ int runVesmar(int& argc, char** argv) {
     const auto window = std::make_unique<MainWindow>(session);
 
     OrderlyShutdown shutdown(window.get());
+    // The tray's «Выход» ends the program as a signal does, boxes first.
+    QObject::connect(window.get(), &MainWindow::quitRequested, &shutdown, &OrderlyShutdown::start);
     if (terminationSignals) {
         // Nobody is there to answer a box: what would be one goes to standard
         // error, and the end has a deadline.

@@ -5,6 +5,9 @@
 #include "app/commands/LogCommands.h"
 #include "app/commands/NetworkSweep.h"
 #include "app/desktop/AttentionAlerts.h"
+#include "app/desktop/DesktopNotifications.h"
+#include "app/desktop/EventSounds.h"
+#include "app/desktop/TrayIcon.h"
 #include "app/dialogs/AboutBox.h"
 #include "app/dialogs/CorrespondentDialog.h"
 #include "app/dialogs/LogSaveDialog.h"
@@ -20,6 +23,7 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -69,6 +73,7 @@ MainWindow::MainWindow(Session& session, QWidget* parent)
         new NetworkSweep(conference, *ui_.sweepLine, *ui_.findOnNetworkAction, this, this);
     networkSweep_->setObjectName(u"networkSweep"_s);
 
+    connectDesktop();
     connectSession();
 
     // Start: the files into the widgets, the clock, the conference page, the
@@ -97,6 +102,9 @@ void MainWindow::connectSession() {
     connect(&session_, &Session::clockTicked, this,
             [this] { ui_.clockLabel->setText(clockText()); });
     connect(&session_, &Session::firstTickDone, this, &MainWindow::moveFocusToMessage);
+    // Half a second after start the desktop has activated the window, or
+    // will not.
+    connect(&session_, &Session::firstTickDone, alerts_, &AttentionAlerts::takeApplicationState);
     connect(&session_, &Session::notice, this,
             [this](const QString& text) { messages_.tell(text); });
     connect(&session_, &Session::datagramsLost, this, &MainWindow::showLostDatagrams);
@@ -106,6 +114,9 @@ void MainWindow::connectSession() {
     const Conference& conference = session_.conference();
     connect(&conference, &Conference::chatLineReceived, this, [this](const QString& line) {
         ui_.logView->appendLine(line);
+        if (tray_ != nullptr && QGuiApplication::applicationState() != Qt::ApplicationActive) {
+            tray_->addUnread();
+        }
         alerts_->alertMessage(line);
     });
     connect(&conference, &Conference::correspondentAdded, alerts_,
@@ -117,6 +128,52 @@ void MainWindow::connectSession() {
             });
     connect(&conference, &Conference::sendRefused, this,
             [this](const QString& notice) { messages_.tell(notice); });
+}
+
+void MainWindow::connectDesktop() {
+    // The pop-up rules that could not bring the window forward tell the
+    // desktop's notifications; the beep rules play the sound theme's events.
+    // The bus is first used by the first notification, the sound library
+    // loaded by the first sound.
+    notifications_ = new DesktopNotifications(this);
+    notifications_->setObjectName(u"desktopNotifications"_s);
+    alerts_->setNotifyHook([this](const QString& notice) { notifications_->show(notice); });
+    connect(notifications_, &DesktopNotifications::unavailable, alerts_,
+            &AttentionAlerts::requestAttention);
+    connect(notifications_, &DesktopNotifications::activated, this, &MainWindow::bringForward);
+    sounds_ = new EventSounds(this);
+    sounds_->setObjectName(u"eventSounds"_s);
+    alerts_->setSoundHook([this](const QString& soundEvent) { sounds_->play(soundEvent); });
+    connect(sounds_, &EventSounds::silent, alerts_, &AttentionAlerts::beep);
+
+    // The tray icon comes with the first tick, once the window is on screen:
+    // the tray's bus calls are no part of the start.
+    connect(&session_, &Session::firstTickDone, this, &MainWindow::showTrayIcon);
+
+    // The user has come: the notification and the unread mark go.
+    connect(qGuiApp, &QGuiApplication::applicationStateChanged, this,
+            [this](Qt::ApplicationState state) {
+                if (state == Qt::ApplicationActive) {
+                    notifications_->withdraw();
+                    if (tray_ != nullptr) {
+                        tray_->clearUnread();
+                    }
+                }
+            });
+}
+
+void MainWindow::showTrayIcon() {
+    if (tray_ != nullptr) {
+        return;
+    }
+    tray_ = new TrayIcon(this);
+    tray_->setObjectName(u"trayIcon"_s);
+    connect(tray_, &TrayIcon::openRequested, this, &MainWindow::bringForward);
+    connect(tray_, &TrayIcon::quitRequested, this, &MainWindow::quitRequested);
+}
+
+void MainWindow::bringForward() {
+    AttentionAlerts::bringForward(*this);
 }
 
 void MainWindow::connectActions() {

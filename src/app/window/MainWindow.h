@@ -11,10 +11,13 @@ class AboutBox;
 class AttentionAlerts;
 class ConferenceCommands;
 class CorrespondentDialog;
+class DesktopNotifications;
 class DirectoryCommands;
+class EventSounds;
 class LogCommands;
 class NetworkSweep;
 class Session;
+class TrayIcon;
 
 // The main window: the conference page, the settings page and the status
 // line, on a session that does the work. It starts the session and shows
@@ -24,7 +27,9 @@ class Session;
 // widgets.
 //
 // Its helpers are children with an objectName, so a test can reach them:
-// "attentionAlerts" (AttentionAlerts) and "networkSweep" (NetworkSweep).
+// "attentionAlerts" (AttentionAlerts), "networkSweep" (NetworkSweep), and
+// what meets the desktop: "desktopNotifications" (DesktopNotifications),
+// "eventSounds" (EventSounds) and "trayIcon" (TrayIcon).
 class MainWindow : public QWidget {
     Q_OBJECT
   public:
@@ -42,6 +47,11 @@ class MainWindow : public QWidget {
     // bound. Called from the event loop once the window is visible.
     void showStartupNotices();
 
+  signals:
+    // The tray's «Выход»: the program is to end the normal way, as when the
+    // window is closed.
+    void quitRequested();
+
   protected:
     // A close waits while a send waits for a name lookup; the window closes
     // once the wait is over. Closing ends the session once: the files are
@@ -52,6 +62,9 @@ class MainWindow : public QWidget {
     void connectSession();
     void connectActions();
     void connectContextMenus();
+    void connectDesktop();
+    void showTrayIcon();
+    void bringForward();
     void openContextMenuFromKeyboard();
     void moveFocusToMessage();
     void showLostDatagrams(quint64 lost);
@@ -62,6 +75,9 @@ class MainWindow : public QWidget {
     UserMessages messages_;
     AttentionAlerts* alerts_ = nullptr;
     NetworkSweep* networkSweep_ = nullptr;
+    DesktopNotifications* notifications_ = nullptr;
+    EventSounds* sounds_ = nullptr;
+    TrayIcon* tray_ = nullptr;
     std::unique_ptr<ConferenceCommands> conferenceCommands_;
     std::unique_ptr<DirectoryCommands> directoryCommands_;
     std::unique_ptr<LogCommands> logCommands_;

@@ -33,6 +33,7 @@ class AttentionAlertsTest : public QObject {
     void filtersStayReadableOnADarkTheme();
     void refusedActivationAsksForAttention_data();
     void refusedActivationAsksForAttention();
+    void rulesPlayTheThemesEvents();
 
   private:
     // The actions the rules took, in order: "popup" and "beep".
@@ -68,7 +69,8 @@ void AttentionAlertsTest::init() {
         return active_;
     });
     alerts_->setPopUpHook([this] { actions_.append(u"popup"_s); });
-    alerts_->setBeepHook([this] { actions_.append(u"beep"_s); });
+    alerts_->setBeepHook([this] { actions_.append(u"plain beep"_s); });
+    alerts_->setSoundHook([this](const QString& /*soundEvent*/) { actions_.append(u"beep"_s); });
 }
 
 void AttentionAlertsTest::cleanup() {
@@ -266,27 +268,49 @@ void AttentionAlertsTest::filtersStayReadableOnADarkTheme() {
 
 void AttentionAlertsTest::refusedActivationAsksForAttention_data() {
     QTest::addColumn<bool>("granted");
-    QTest::newRow("activation granted") << true;
-    QTest::newRow("activation refused") << false;
+    QTest::addColumn<bool>("notifications");
+    QTest::newRow("activation granted") << true << true;
+    QTest::newRow("activation refused, no notifications") << false << false;
+    QTest::newRow("activation refused, notifications") << false << true;
 }
 
+// A pop-up the desktop refused calls the user back through a notification
+// that names the event, and flashes the task bar only where there is none.
 void AttentionAlertsTest::refusedActivationAsksForAttention() {
     QFETCH(bool, granted);
+    QFETCH(bool, notifications);
     int requests = 0;
+    QStringList notices;
     alerts_->setPopUpHook({});  // the real restore
     alerts_->setAttentionHook([&] { ++requests; });
+    if (notifications) {
+        alerts_->setNotifyHook([&](const QString& notice) { notices.append(notice); });
+    }
     QWidget other;
     other.show();
     QApplication::setActiveWindow(&other);
 
-    alerts_->popUp();
+    alerts_->alertNewCorrespondent(u"ИВАН"_s);
     // The desktop decides: the window stays active, or focus-stealing
     // prevention gives the activation back to the other window at once.
     QTest::qWait(50);
     QApplication::setActiveWindow(granted ? window_.get() : &other);
     QTest::qWait(600);
     QCOMPARE(window_->isActiveWindow(), granted);
-    QCOMPARE(requests, granted ? 0 : 1);
+    QCOMPARE(requests, !granted && !notifications ? 1 : 0);
+    QCOMPARE(notices, !granted && notifications ? QStringList{u"Новый корреспондент : ИВАН"_s}
+                                                : QStringList{});
+}
+
+void AttentionAlertsTest::rulesPlayTheThemesEvents() {
+    QStringList sounds;
+    alerts_->setSoundHook([&](const QString& soundEvent) { sounds.append(soundEvent); });
+    alerts_->alertMessage(u"ИВАН: привет"_s);
+    alerts_->alertNewCorrespondent(u"ИВАН"_s);
+    QCOMPARE(sounds, (QStringList{u"message-new-instant"_s, u"service-login"_s}));
+    // The chat command's beep stays the plain one.
+    alerts_->beep();
+    QCOMPARE(actions_, (QStringList{u"popup"_s, u"popup"_s, u"plain beep"_s}));
 }
 
 QTEST_MAIN(AttentionAlertsTest)

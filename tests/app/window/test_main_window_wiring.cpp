@@ -46,7 +46,8 @@ struct Peer {
     WindowCopy copy;
     QString address;
     bool active = true;
-    int beeps = 0;
+    int beeps = 0;       // the plain beep
+    QStringList sounds;  // the beep rules' sound events
     int popUps = 0;
 
     Peer(FakeNetwork& network, const QString& addr, const QString& ini,
@@ -54,6 +55,8 @@ struct Peer {
         : copy(network, addr, ini, listCorr), address(addr) {
         copy.alerts().setActivityHook([this] { return active; });
         copy.alerts().setBeepHook([this] { ++beeps; });
+        copy.alerts().setSoundHook(
+            [this](const QString& soundEvent) { sounds.append(soundEvent); });
         copy.alerts().setPopUpHook([this] { ++popUps; });
     }
     const MainWindowUi* operator->() const { return &copy.ui; }
@@ -344,11 +347,13 @@ void MainWindowWiringTest::conversationBetweenWindows() {
     QCOMPARE(peers.anna->logView->text(), u"ИВАН: привет\r\n"_s);
     QCOMPARE(ivan->logView->text(), u"ИВАН: привет\r\n"_s);
 
-    // A message of blanks: one beep, nothing sent, the field cleared.
+    // A message of blanks: one plain beep, no event sound, nothing sent, the
+    // field cleared.
     peers.network.clearLog();
     typeText(ivan->messageEdit, u"   "_s);
     QTest::keyClick(ivan->messageEdit, Qt::Key_Return);
     QCOMPARE(peers.ivan.beeps, 1);
+    QCOMPARE(peers.ivan.sounds, QStringList{});
     QCOMPARE(ivan->messageEdit->text(), QString());
     QCOMPARE(peers.network.log().size(), 0);
 }
@@ -509,18 +514,20 @@ void MainWindowWiringTest::alertsFollowReceivedDatagrams() {
 
     receive(u"10.0.7.2"_s, u"ПЕТР: привет"_s);
     QCOMPARE(peer->logView->text(), u"ПЕТР: привет\r\n"_s);
-    QCOMPARE(peer.beeps, 1);
+    QCOMPARE(peer.sounds, QStringList{u"message-new-instant"_s});
     QCOMPARE(peer.popUps, 1);
     QCOMPARE(peer->pages->currentIndex(), 0);
 
     // The new-correspondent rules see the name as received, not the entry.
     receive(u"10.0.7.2"_s, u"~#&!^~:MYNAMEIS2:петр"_s);
     QCOMPARE(peer.copy.roster().lines(), QStringList{u"ПЕТР _|_ 10.0.7.2"_s});
-    QCOMPARE(peer.beeps, 2);
+    const QStringList bothSounds{u"message-new-instant"_s, u"service-login"_s};
+    QCOMPARE(peer.sounds, bothSounds);
     QCOMPARE(peer.popUps, 2);
     receive(u"10.0.7.3"_s, u"~#&!^~:MYNAMEIS3:АННА"_s);
-    QCOMPARE(peer.beeps, 2);
+    QCOMPARE(peer.sounds, bothSounds);
     QCOMPARE(peer.popUps, 3);
+    QCOMPARE(peer.beeps, 0);
 }
 
 void MainWindowWiringTest::everyMenuCommandRunsFromItsAction() {
