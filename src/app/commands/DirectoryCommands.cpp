@@ -7,12 +7,17 @@
 #include "text/Normalization.h"
 
 #include <algorithm>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
+DirectoryCommands::DirectoryCommands(EntryList& directory, DialogSource dialog, QWidget* boxParent)
+    : directory_(directory), dialog_(std::move(dialog)), boxParent_(boxParent) {}
+
 DirectoryCommands::DirectoryCommands(EntryList& directory, CorrespondentDialog& dialog,
                                      QWidget* boxParent)
-    : directory_(directory), dialog_(dialog), boxParent_(boxParent) {}
+    : DirectoryCommands(
+          directory, [&dialog]() -> CorrespondentDialog& { return dialog; }, boxParent) {}
 
 void DirectoryCommands::editEntry() {
     if (directory_.count() == 0 || directory_.selectedIndex() < 0) {
@@ -22,7 +27,7 @@ void DirectoryCommands::editEntry() {
     QString address;
     // A line that is no entry opens the dialog with both fields empty.
     splitEntry(cutSpacesCopy(directory_.line(directory_.selectedIndex())), name, address);
-    if (!dialog_.ask(name, address)) {
+    if (!dialog_().ask(name, address)) {
         return;
     }
     const int selected = directory_.selectedIndex();
@@ -35,7 +40,7 @@ void DirectoryCommands::editEntry() {
 void DirectoryCommands::addEntry() {
     QString name;
     QString address;
-    if (dialog_.ask(name, address)) {
+    if (dialog_().ask(name, address)) {
         directory_.add(makeEntry(name, address));
     }
 }
@@ -43,7 +48,7 @@ void DirectoryCommands::addEntry() {
 void DirectoryCommands::insertEntry() {
     QString name;
     QString address;
-    if (!dialog_.ask(name, address)) {
+    if (!dialog_().ask(name, address)) {
         return;
     }
     const QString entry = makeEntry(name, address);

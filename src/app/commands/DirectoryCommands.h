@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 class EntryList;
 class QWidget;
 class CorrespondentDialog;
@@ -11,7 +13,12 @@ class CorrespondentDialog;
 // selected when it closes, and do nothing when by then no line is selected.
 class DirectoryCommands {
   public:
+    // Gives the dialog; called at each use, so the window can build it on
+    // first use and hand out the same one afterwards.
+    using DialogSource = std::function<CorrespondentDialog&()>;
+
     // boxParent is the window the confirmation boxes belong to.
+    DirectoryCommands(EntryList& directory, DialogSource dialog, QWidget* boxParent = nullptr);
     DirectoryCommands(EntryList& directory, CorrespondentDialog& dialog,
                       QWidget* boxParent = nullptr);
 
@@ -31,6 +38,6 @@ class DirectoryCommands {
 
   private:
     EntryList& directory_;
-    CorrespondentDialog& dialog_;
+    DialogSource dialog_;
     QWidget* boxParent_;
 };

@@ -2,6 +2,7 @@
 
 #include <QFontMetricsF>
 
+#include <cmath>
 #include <limits>
 
 LineWrap::LineWrap() {
@@ -13,7 +14,16 @@ void LineWrap::setFont(const QFont& font) {
     font_.setStyleStrategy(QFont::PreferNoShaping);
     advances_.fill(std::numeric_limits<float>::quiet_NaN());
     farAdvances_.clear();
-    space_ = static_cast<float>(QFontMetricsF(font_).horizontalAdvance(u' '));
+    // Measured when first needed: a font of its own is loaded for it, which
+    // costs the window's start a good part of a millisecond.
+    space_ = std::numeric_limits<float>::quiet_NaN();
+}
+
+float LineWrap::space() const {
+    if (std::isnan(space_)) {
+        space_ = static_cast<float>(QFontMetricsF(font_).horizontalAdvance(u' '));
+    }
+    return space_;
 }
 
 void LineWrap::setWidth(qreal width) {
@@ -24,7 +34,7 @@ float LineWrap::measureNear(char16_t ch) const {
     const QChar character(ch);
     // A blank is laid out as a space; its advance is kept negated.
     advances_[ch] = isBlank(character)
-                        ? -space_
+                        ? -space()
                         : static_cast<float>(QFontMetricsF(font_).horizontalAdvance(character));
     return advances_[ch];
 }
@@ -33,7 +43,7 @@ float LineWrap::farAdvance(QStringView text, int at, int* units) const {
     const QChar ch = text[at];
     *units = 1;
     if (isBlank(ch)) {
-        return -space_;
+        return -space();
     }
     if (ch.isHighSurrogate() && at + 1 < text.size() && text[at + 1].isLowSurrogate()) {
         // A pair is one character; it is never cut.

@@ -50,11 +50,12 @@ class LineWrap {
     static constexpr char16_t kNear = 0x500;
 
     float measureNear(char16_t ch) const;
+    [[nodiscard]] float space() const;
     [[nodiscard]] float farAdvance(QStringView text, int at, int* units) const;
 
     QFont font_;
     qreal width_ = 1;
-    float space_ = 0;
+    mutable float space_ = 0;
     // Each character's advance, negated for a blank; NaN until measured.
     mutable std::array<float, kNear> advances_{};
     mutable QHash<char16_t, float> farAdvances_;

@@ -201,9 +201,12 @@ QString programPictureSvg() {
 }
 
 QIcon programIcon() {
+    // The window hands every size to the window system when it is first
+    // shown, each drawn then; past 64 pixels a picture costs the start more
+    // than a task bar or a tray gains from it.
     return QIcon(new DrawnIconEngine(
         [](QPainter& p, qreal s) { p.drawPixmap(0, 0, programPicture(static_cast<int>(s))); },
-        {16, 24, 32, 48, 64, 128}));
+        {16, 24, 32, 48, 64}));
 }
 
 QIcon aboutGlyph() {

@@ -77,16 +77,22 @@ MainWindow::MainWindow(Session& session, QWidget* parent)
     connectSession();
 
     // Start: the files into the widgets, the clock, the conference page, the
-    // ticks; then the dialogs, hidden until used and destroyed with the window.
+    // ticks. The dialogs are built when first used (nothing of them is on the
+    // first screen), then kept, hidden, until the window goes.
     ui_.showSettings(session_.start());
     ui_.clockLabel->setText(clockText());
     ui_.pages->setCurrentIndex(0);
     ui_.receiveOffLabel->setVisible(session_.endpoint().bindState() !=
                                     UdpEndpoint::BindState::Bound);
-    correspondentDialog_ = new CorrespondentDialog(this);
-    aboutBox_ = new AboutBox(this);
-    directoryCommands_ =
-        std::make_unique<DirectoryCommands>(conference.directory(), *correspondentDialog_, this);
+    directoryCommands_ = std::make_unique<DirectoryCommands>(
+        conference.directory(),
+        [this]() -> CorrespondentDialog& {
+            if (correspondentDialog_ == nullptr) {
+                correspondentDialog_ = new CorrespondentDialog(this);
+            }
+            return *correspondentDialog_;
+        },
+        this);
 
     connectActions();
     connectContextMenus();
@@ -178,7 +184,12 @@ void MainWindow::bringForward() {
 
 void MainWindow::connectActions() {
     ConferenceCommands* chat = conferenceCommands_.get();
-    connect(ui_.aboutButton, &QToolButton::clicked, this, [this] { aboutBox_->exec(); });
+    connect(ui_.aboutButton, &QToolButton::clicked, this, [this] {
+        if (aboutBox_ == nullptr) {
+            aboutBox_ = new AboutBox(this);
+        }
+        aboutBox_->exec();
+    });
     connect(ui_.registerButton, &QToolButton::clicked, this,
             [chat] { chat->registerWithDirectory(); });
     connect(ui_.selfNameEdit, &QLineEdit::textChanged, this, [chat] { chat->updateSelfName(); });

@@ -23,8 +23,7 @@ class TrayIcon;
 // line, on a session that does the work. It starts the session and shows
 // what it reads, hands each action to the command object that does it, and
 // shows what the session and its conference report. It builds its dialogs
-// itself (the correspondent dialog, then the About box), after its own
-// widgets.
+// itself (the correspondent dialog, the About box) when they are first used.
 //
 // Its helpers are children with an objectName, so a test can reach them:
 // "attentionAlerts" (AttentionAlerts), "networkSweep" (NetworkSweep), and
