@@ -84,6 +84,7 @@ class NewerCopiesTest : public QObject {
   private slots:
     void newerDatagramsAreParsedStrictly_data();
     void newerDatagramsAreParsedStrictly();
+    void noNewerDatagramReadsAsAKeyword();
     void registrationTellsWhoConfirms();
     void olderCopyGetsExactlyWhatItAlwaysGot();
     void everyLineShownOnceDespiteLoss();
@@ -122,6 +123,25 @@ void NewerCopiesTest::newerDatagramsAreParsedStrictly() {
     // Whatever an older copy makes of it: never a keyword.
     if (control) {
         QVERIFY(DatagramParser::matchKeywords(*control).isEmpty());
+    }
+}
+
+void NewerCopiesTest::noNewerDatagramReadsAsAKeyword() {
+    // Every text that a newer copy sends and an older one may see, with ids
+    // all over their range: the older dispatcher finds no keyword in it.
+    QRandomGenerator random(1);
+    QStringList texts{Protocol::controlText(Protocol::kHello)};
+    for (quint32 id : {0u, 0xFFFFFFFFu, 0xABCDEF01u}) {
+        texts.append(Protocol::receiptText(id));
+    }
+    for (int i = 0; i < 10'000; ++i) {
+        texts.append(Protocol::receiptText(random.generate()));
+    }
+    for (const QString& text : texts) {
+        const auto control = DatagramParser::controlText(text);
+        QVERIFY(control);
+        QVERIFY2(DatagramParser::matchKeywords(*control).isEmpty(), qPrintable(text));
+        QVERIFY(DatagramParser::newerKind(*control));
     }
 }
 
