@@ -28,13 +28,20 @@ void Receipts::confirm(const QString& address) {
     missedHellos_.remove(address);
 }
 
-void Receipts::helloReceived(const QString& address) {
+bool Receipts::helloReceived(const QString& address) {
+    const bool fresh = !confirming_.contains(address);
     confirm(address);
-    helloJustReceived_.insert(address);
+    helloAt_.insert(address, clock_());
+    return fresh;
 }
 
 void Receipts::presenceReceived(const QString& address, bool freshRegistration) {
-    if (helloJustReceived_.remove(address)) {
+    // The hello goes right before the registration or answer it belongs
+    // to; one that came long before (told back on its own) does not count.
+    const auto hello = helloAt_.constFind(address);
+    const bool withHello = hello != helloAt_.cend() && clock_() - *hello <= kHelloBeforeMs;
+    helloAt_.remove(address);
+    if (withHello) {
         return;
     }
     if (!confirming_.contains(address)) {
