@@ -24,15 +24,22 @@ bool Receipts::confirms(const QString& address) const {
 }
 
 void Receipts::confirm(const QString& address) {
-    confirming_.insert(address);
+    // Bounded against hellos from ever new (forged) addresses: beyond the
+    // bound a new address is treated as an older copy, which is always safe.
+    if (confirming_.size() < kRememberedConfirming || confirming_.contains(address)) {
+        confirming_.insert(address);
+    }
     missedHellos_.remove(address);
 }
 
 bool Receipts::helloReceived(const QString& address) {
     const bool fresh = !confirming_.contains(address);
     confirm(address);
+    if (helloAt_.size() >= kRememberedConfirming) {
+        helloAt_.clear();  // each is needed for a second only
+    }
     helloAt_.insert(address, clock_());
-    return fresh;
+    return fresh && confirming_.contains(address);
 }
 
 void Receipts::presenceReceived(const QString& address, bool freshRegistration) {

@@ -45,6 +45,8 @@ class Receipts : public QObject {
     static constexpr qint64 kHelloBeforeMs = 1000;
     // Ids remembered per sender, to tell a resent line from a new one.
     static constexpr int kRememberedIds = 4096;
+    // Addresses known to confirm, at most.
+    static constexpr int kRememberedConfirming = 4096;
     // Senders whose ids are remembered; the oldest is forgotten beyond.
     static constexpr int kRememberedSenders = 1024;
 

@@ -297,6 +297,15 @@ void NewerCopiesTest::olderCopyAnsweringWithoutHelloStopsConfirming() {
     // An older copy starting at that address registers without a hello.
     receipts.presenceReceived(kPetrIP, true);
     QVERIFY(!receipts.confirms(kPetrIP));
+
+    // Hellos from ever new (forged) addresses: the table stays bounded, and
+    // an address beyond it is treated as an older copy, never told back.
+    int toldBack = 0;
+    for (int i = 0; i < Receipts::kRememberedConfirming + 100; ++i) {
+        toldBack += receipts.helloReceived(u"10.7.%1.%2"_s.arg(i / 250).arg(i % 250)) ? 1 : 0;
+    }
+    QVERIFY(toldBack <= Receipts::kRememberedConfirming);
+    QVERIFY(!receipts.confirms(u"10.7.16.99"_s));
 }
 
 void NewerCopiesTest::vanishedMemberLeavesTheRosterAndRejoins() {
