@@ -64,7 +64,9 @@ quint16 NativeUdpSocket::localPort() const {
 int NativeUdpSocket::sendTo(std::span<const char> data, quint32 address, quint16 port) {
     const sockaddr_in sa = socketAddress(address, port);
     for (;;) {
-        const ssize_t sent = ::sendto(handle_, data.data(), data.size(), 0,
+        // Never blocks: the send queue of a socket fills with datagrams to
+        // neighbours that never answer, and a blocked send freezes the window.
+        const ssize_t sent = ::sendto(handle_, data.data(), data.size(), MSG_DONTWAIT,
                                       reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
         if (sent >= 0) {
             return 0;
@@ -140,6 +142,18 @@ int NativeUdpSocket::countKernelDrops() {
         return errno;
     }
     return 0;
+}
+
+int NativeUdpSocket::growSendBuffer(int bytes) {
+    if (::setsockopt(handle_, SOL_SOCKET, SO_SNDBUFFORCE, &bytes, sizeof bytes) != 0) {
+        (void)::setsockopt(handle_, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
+    }
+    int granted = 0;
+    socklen_t length = sizeof granted;
+    if (::getsockopt(handle_, SOL_SOCKET, SO_SNDBUF, &granted, &length) != 0) {
+        return 0;
+    }
+    return granted;
 }
 
 int NativeUdpSocket::growReceiveBuffer(int bytes) {
