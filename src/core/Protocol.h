@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // The datagram texts of the conference, byte for byte as every copy of the
@@ -34,6 +35,24 @@ inline const QString kIAmExit = QStringLiteral("IAMEXIT:");
 inline const QString kNewAddr = QStringLiteral("NEWADDR:");
 inline const QString kEditAddr = QStringLiteral("EDITADDR:");
 
+// Datagrams that only newer copies understand. Each is a control datagram
+// whose text holds none of the nine keywords above in any position, whatever
+// its argument (digits and hex letters only), so an older copy's dispatcher
+// drops it without a trace. They go only where they cannot be misread: the
+// hello goes with every registration and its answer, the line id and the
+// receipt only to a peer that has sent a hello or a receipt.
+
+// "I confirm chat lines": sent right before every "MYNAMEIS2:" and
+// "MYNAMEIS3:" to the same address.
+inline const QString kHello = QStringLiteral("VSHELLO:1");
+// The receipt for a chat line: "VSACK:" + the line's id.
+inline const QString kReceipt = QStringLiteral("VSACK:");
+// Behind a NUL after the chat text, to a confirming peer only: "VSID:" + the
+// line's id. An older copy reads a chat datagram up to its first NUL.
+inline const QString kLineIdTag = QStringLiteral("VSID:");
+// A line id is eight upper-case hex digits.
+inline constexpr int kLineIdDigits = 8;
+
 // The longest self name that fits every control datagram that carries it:
 // prefix (7) + "MYNAMEIS2:" (10) + name <= 255.
 inline constexpr int kMaxSelfNameLength = 238;
@@ -46,6 +65,16 @@ inline constexpr int kMaxSelfNameLength = 238;
 
 // Prefix + "NEWADDR:" + self name + relay separator + entry.
 [[nodiscard]] QString sharingText(const QString& selfName, const QString& entry);
+
+// Eight upper-case hex digits.
+[[nodiscard]] QString lineIdText(quint32 id);
+
+// Prefix + "VSACK:" + the id.
+[[nodiscard]] QString receiptText(quint32 id);
+
+// The chat datagram for a confirming peer: the text's bytes, a NUL and
+// "VSID:" + the id. The text before the NUL is what every copy shows.
+[[nodiscard]] QByteArray chatWithLineId(const QByteArray& chatBytes, quint32 id);
 
 // True when the text fits one datagram.
 [[nodiscard]] bool fits(const QString& text);

@@ -16,6 +16,7 @@ class DirectoryCommands;
 class EventSounds;
 class LogCommands;
 class NetworkSweep;
+class QLabel;
 class Session;
 class TrayIcon;
 
@@ -67,6 +68,9 @@ class MainWindow : public QWidget {
     void openContextMenuFromKeyboard();
     void moveFocusToMessage();
     void showLostDatagrams(quint64 lost);
+    void showNotDelivered(const QStringList& names);
+    // A status label's text, cut to fit with its whole text in the tooltip.
+    static void showInStatus(QLabel* label, const QString& text, const QString& toolTip);
     void end();
 
     Session& session_;
