@@ -381,13 +381,16 @@ void Conference::apply(const KeywordMatch& match, const QString& fromIP) {
             roster_.remove(roster_.indexOf(makeEntry(match.argument, fromIP)));
             break;
         case Keyword::NewAddr:
-            if (directory_.indexOf(match.argument) < 0) {
+            if (!directory_.contains(match.argument) && admitRelayed(fromIP)) {
                 directory_.add(match.argument);
             }
             break;
         case Keyword::EditAddr:
-            directory_.remove(directory_.indexOf(match.argument));
-            directory_.add(match.argument);
+            // A move costs a search of the directory, so moves count too.
+            if (admitRelayed(fromIP)) {
+                directory_.remove(directory_.indexOf(match.argument));
+                directory_.add(match.argument);
+            }
             break;
     }
 }
@@ -409,6 +412,14 @@ void Conference::addToRoster(const QString& name, const QString& fromIP) {
         roster_.add(entry);
         emit correspondentAdded(name);
     }
+}
+
+bool Conference::admitRelayed(const QString& fromIP) {
+    if (relayLimit_.admit(fromIP, clock_())) {
+        return true;
+    }
+    emit entriesRefused(fromIP, relayLimit_.refused(fromIP));
+    return false;
 }
 
 void Conference::addNameAnswer(const QString& name, const QString& fromIP) {

@@ -7,6 +7,7 @@
 #include "core/Protocol.h"
 #include "core/Reachability.h"
 #include "core/Receipts.h"
+#include "core/RelayLimit.h"
 #include "core/RosterWatch.h"
 #include "core/SelfName.h"
 #include "core/SteadyClock.h"
@@ -135,6 +136,10 @@ class Conference : public QObject {
     // the error itself follows as usual. The loops over the directory stay
     // quiet and report their failures together instead.
     void sendRefused(const QString& notice);
+    // A relayed entry from this sender was refused: it sent more new lines
+    // within a minute than RelayLimit admits. refusedInAll counts since the
+    // start.
+    void entriesRefused(const QString& fromIP, int refusedInAll);
 
   private:
     enum class Delivery { Sent, NoRecipient, TooLong };
@@ -174,6 +179,8 @@ class Conference : public QObject {
     void reply(const QString& fromIP, const QString& keyword);
     void addToRoster(const QString& name, const QString& fromIP);
     void addNameAnswer(const QString& name, const QString& fromIP);
+    // False, with entriesRefused told, when the sender has had its share.
+    bool admitRelayed(const QString& fromIP);
 
     UdpEndpoint& endpoint_;
     EntryList directory_;
@@ -183,4 +190,5 @@ class Conference : public QObject {
     Receipts receipts_;
     RosterWatch watch_;
     Reachability reachability_;
+    RelayLimit relayLimit_;
 };

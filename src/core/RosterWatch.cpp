@@ -38,6 +38,19 @@ RosterWatch::Plan RosterWatch::look(const QStringList& memberAddresses, qint64 n
     for (qsizetype i = 0; i < silent.size() && i < kProbesPerLook; ++i) {
         plan.probe.append(silent.at(i).second);
     }
+    // Those that left, with what the budget leaves.
+    vanished_.removeIf([&](const auto& item) {
+        return current.contains(item.key()) || nowMs - item.value().goneAtMs >= kRejoinForMs;
+    });
+    for (auto it = vanished_.begin(); it != vanished_.end(); ++it) {
+        if (plan.probe.size() >= kProbesPerLook) {
+            break;
+        }
+        if (nowMs - it->probedAtMs >= kRejoinProbeEveryMs) {
+            it->probedAtMs = nowMs;
+            plan.probe.append(it.key());
+        }
+    }
     // What is neither a member nor recent is forgotten, so that datagrams
     // from ever new addresses cannot grow the table without end.
     lastHeard_.removeIf([&](const auto& item) {
@@ -45,6 +58,13 @@ RosterWatch::Plan RosterWatch::look(const QStringList& memberAddresses, qint64 n
     });
     for (const QString& address : plan.gone) {
         lastHeard_.remove(address);
+        if (vanished_.size() >= kRejoinAddresses) {
+            const auto oldest = std::min_element(
+                vanished_.begin(), vanished_.end(),
+                [](const Vanished& a, const Vanished& b) { return a.goneAtMs < b.goneAtMs; });
+            vanished_.erase(oldest);
+        }
+        vanished_.insert(address, {nowMs, nowMs});
     }
     return plan;
 }

@@ -33,6 +33,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QWindow>
 
@@ -137,6 +138,7 @@ void MainWindow::connectSession() {
     connect(&conference, &Conference::sendRefused, this,
             [this](const QString& notice) { messages_.tell(notice); });
     connect(&conference.receipts(), &Receipts::notDelivered, this, &MainWindow::showNotDelivered);
+    connect(&conference, &Conference::entriesRefused, this, &MainWindow::noteRefusedEntries);
 }
 
 void MainWindow::connectDesktop() {
@@ -303,6 +305,23 @@ void MainWindow::showNotDelivered(const QStringList& names) {
                  text + u'\n' +
                      ConferenceTexts::notDeliveredInAll(
                          session_.conference().receipts().notDeliveredInAll()));
+}
+
+void MainWindow::noteRefusedEntries(const QString& fromIP, int refusedInAll) {
+    refusedFrom_ = fromIP;
+    refusedInAll_ = refusedInAll;
+    if (refusedEntriesTimer_ == nullptr) {
+        refusedEntriesTimer_ = new QTimer(this);
+        refusedEntriesTimer_->setSingleShot(true);
+        refusedEntriesTimer_->setInterval(250);
+        connect(refusedEntriesTimer_, &QTimer::timeout, this, [this] {
+            const QString text = ConferenceTexts::entriesRefused(refusedFrom_, refusedInAll_);
+            showInStatus(ui_.refusedEntriesLabel, text, text);
+        });
+    }
+    if (!refusedEntriesTimer_->isActive()) {
+        refusedEntriesTimer_->start();
+    }
 }
 
 void MainWindow::showInStatus(QLabel* label, const QString& text, const QString& toolTip) {
