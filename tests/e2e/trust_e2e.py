@@ -28,14 +28,17 @@ Checked:
    the byte, or a hello that it drops; each registration and answer of a
    copy comes right after that copy's hello.
 3. БОРИС killed with SIGKILL leaves АННА's roster within 2 minutes; started
-   again, it is back in АННА's roster.
+   again, it is back in АННА's roster. A line АННА sends right after the
+   kill is reported «Не доставлено: БОРИС» 63 s later (the old peer gets it
+   once, like every other line).
 4. While the roster waits, ТЕСТ sends 100,000 distinct directory entries to
    АННА as fast as it can; a link check then gets its answer within 5 s,
    АННА's directory has grown by at most 1000 entries, and the status line
    says how many were refused («Отклонено записей от 10.233.79.4: N»).
    After SIGTERM the saved directory files hold the same.
 The figures (time taken, sends and resends, duplicates suppressed, removal
-latency, link-check answer time, refused count) are printed.
+latency, link-check answer time, refused count) are printed. A failed check
+is reported and the run goes on, so that one run shows every fault.
 
 Usage: trust_e2e.py <path to Vesmar>. Exits 77 (skipped) where network
 namespaces, nftables, Xvfb, xdotool or AT-SPI are not available.
@@ -122,6 +125,7 @@ class Scenario:
         self.figures: list[str] = []
         self.texts = chat_texts()
         self.lines = [NAMES[ANNA] + ": " + text for text in self.texts]
+        self.unconfirmed_text = "эту строку БОРИС уже не подтвердит"
         self.directory_gain = None
 
     # -- helpers ------------------------------------------------------------
@@ -257,36 +261,52 @@ class Scenario:
                      address(other), "udp", "dport", "333", "numgen", "random", "mod", "100",
                      "<", str(LOSS_PERCENT), "drop")
 
-    def send_lines(self) -> None:
+    def focus_window(self) -> None:
         pid = self.copies[ANNA].pid
-        window = self.xdotool("search", "--sync", "--onlyvisible", "--all", "--pid", str(pid),
-                              "--name", "^Зовница$").splitlines()[0]
-        self.xdotool("windowfocus", "--sync", window)
+        self.x_window = self.xdotool("search", "--sync", "--onlyvisible", "--all", "--pid",
+                                     str(pid), "--name", "^Зовница$").splitlines()[0]
+        self.xdotool("windowfocus", "--sync", self.x_window)
         focused = self.xdotool("getwindowfocus", "-f")
-        if focused != window:
-            raise Failure(f"АННА's window {window} did not get the keyboard focus "
+        if focused != self.x_window:
+            raise Failure(f"АННА's window {self.x_window} did not get the keyboard focus "
                           f"({focused} has it)")
         field = self.windows[ANNA].find("text", "Сообщение")
-        editable = field.queryEditableText()
-        content = field.queryText()
+        self.field_editable = field.queryEditableText()
+        self.field_text = field.queryText()
+
+    def send_line(self, text: str) -> None:
+        """Puts the text into АННА's message field and presses Return."""
+        self.field_editable.setTextContents(text)
+        if self.field_text.getText(0, -1) != text:
+            raise Failure(f"the message field holds {self.field_text.getText(0, -1)!r} "
+                          f"instead of {text!r}")
+        self.xdotool("key", "Return")
+        # The command empties the field once it has sent the line.
+        deadline = time.monotonic() + 10
+        while self.field_text.getText(0, -1):
+            if time.monotonic() > deadline:
+                focused = self.xdotool("getwindowfocus", "-f")
+                raise Failure(f"{text!r} was not sent within 10 s of Return (the focus "
+                              f"is on {focused}, АННА's window is {self.x_window})")
+            time.sleep(0.002)
+
+    def send_lines(self) -> None:
+        self.focus_window()
         self.first_sent = time.monotonic()
-        for i, text in enumerate(self.texts):
-            editable.setTextContents(text)
-            if content.getText(0, -1) != text:
-                raise Failure(f"the message field holds {content.getText(0, -1)!r} "
-                              f"instead of line {i}")
-            self.xdotool("key", "Return")
-            # The command empties the field once it has sent the line.
-            deadline = time.monotonic() + 10
-            while content.getText(0, -1):
-                if time.monotonic() > deadline:
-                    focused = self.xdotool("getwindowfocus", "-f")
-                    raise Failure(f"line {i} was not sent within 10 s of Return (the focus "
-                                  f"is on {focused}, АННА's window is {window})")
-                time.sleep(0.002)
+        for text in self.texts:
+            self.send_line(text)
         self.last_sent = time.monotonic()
         self.figure(f"{LINES} lines sent from АННА's window in "
                     f"{self.last_sent - self.first_sent:.1f} s")
+
+    def unconfirmed_in_all(self, naming: str = "") -> int:
+        """How many line-recipient pairs АННА's undelivered notice counts since
+        the start (its tip), while the notice names naming; 0 without one."""
+        for label, tip in self.visible_labels(ANNA, "Не доставлено: " + naming, described=True):
+            counted = re.search(r"с момента запуска: (\d+)", tip)
+            if counted:
+                return int(counted.group(1))
+        return 0
 
     def log_lines(self, host: int) -> list[str]:
         text = self.windows[host].log_text()
@@ -387,6 +407,7 @@ class Scenario:
         last_from: dict[str, bytes] = {}
         unheralded = []
         names = {address(host): cp1251(name) for host, name in NAMES.items()}
+        expected = collections.Counter(self.lines + [NAMES[ANNA] + ": " + self.unconfirmed_text])
         for record in self.peer_records():
             data = bytes.fromhex(record["hex"])
             src = record["from"]
@@ -397,7 +418,7 @@ class Scenario:
                 continue
             kind, detail = old_dispatch(data)
             if kind == "chat":
-                if src != address(ANNA) or data.decode("cp1251") not in self.lines:
+                if src != address(ANNA) or data.decode("cp1251") not in expected:
                     faults.append(("shown", src, data))
                 chat[data.decode("cp1251")] += 1
             elif kind == "silent":
@@ -413,9 +434,9 @@ class Scenario:
                     faults.append(("acted on", src, data))
                 elif keyword in (b"MYNAMEIS2:", b"MYNAMEIS3:") and previous != HELLO:
                     unheralded.append((src, data))
-        expected = collections.Counter(self.lines)
         self.check(chat == expected,
-                   f"the old peer got each of АННА's {LINES} lines exactly once, byte for byte",
+                   f"the old peer got each of АННА's {LINES + 1} lines exactly once, byte for "
+                   "byte",
                    f"missing {list((expected - chat).elements())[:3]}, extra "
                    f"{list((chat - expected).elements())[:3]}")
         self.check(not faults, "the old peer got nothing else it would show or act on "
@@ -488,16 +509,29 @@ class Scenario:
         killed = time.monotonic()
         self.copies[BORIS].send_signal(signal.SIGKILL)
         self.copies[BORIS].wait(timeout=WAIT)
+        # A line that БОРИС, still in the roster, can no longer confirm.
+        reported_before = self.unconfirmed_in_all()
+        self.send_line(self.unconfirmed_text)
+        unconfirmed_sent = time.monotonic()
         self.check_flood()
         left = None
-        while time.monotonic() < killed + REMOVAL_LIMIT:
+        notice = None
+        while time.monotonic() < killed + REMOVAL_LIMIT and (
+                left is None or (notice is None and
+                                 time.monotonic() < unconfirmed_sent + UNDELIVERED_AFTER + 5)):
             try:
-                if entry(BORIS) not in self.roster(ANNA):
+                if left is None and entry(BORIS) not in self.roster(ANNA):
                     left = time.monotonic() - killed
-                    break
             except Exception:  # the window is busy: asked again
                 pass
+            if notice is None and self.unconfirmed_in_all(NAMES[BORIS]) > reported_before:
+                notice = time.monotonic() - unconfirmed_sent
             atspi_window.pump(0.5)
+        self.figure("the line sent after SIGKILL reported undelivered "
+                    + (f"{notice:.1f} s after it was sent" if notice else "never"))
+        self.check(notice is not None and notice >= UNDELIVERED_AFTER - 1,
+                   "a line the killed copy never confirmed is reported «Не доставлено: БОРИС» "
+                   f"after {UNDELIVERED_AFTER:.0f} s")
         self.figure("БОРИС left АННА's roster "
                     + (f"{left:.1f} s after SIGKILL" if left else
                        f"not within {REMOVAL_LIMIT:.0f} s"))
