@@ -98,10 +98,11 @@ PresenceOutcome Conference::sendToDirectory(const QString& keyword) {
         }
         try {
             if (keyword == Protocol::kMyNameIs2) {
-                // Newer copies learn from it that this one confirms lines;
-                // older ones drop it. A host that cannot be reached fails
-                // here, once, as the registration would.
-                endpoint_.send(address, Cp1251::encode(Protocol::controlText(Protocol::kHello)));
+                // Only to an address that has shown it understands one: any
+                // other gets exactly the registration, as ever.
+                if (receipts_.confirms(address)) {
+                    sendHello(address);
+                }
                 reachability_.requestSent(address, clock_());
             }
             sendQuietly(address, text);
@@ -277,7 +278,7 @@ void Conference::dispatch(const ReceivedDatagram& datagram) {
     // From here on only this copy is used: nested dispatches come with
     // datagrams of their own.
     const QString text = DatagramParser::receivedText(datagram.bytes, datagram.size);
-    reachability_.heard(datagram.fromIP, QDateTime::currentDateTime());
+    reachability_.heard(datagram.fromIP, QDateTime::currentDateTimeUtc());
     watch_.heard(datagram.fromIP, clock_());
     const std::optional<QString> control = DatagramParser::controlText(text);
     if (!control) {
@@ -308,7 +309,11 @@ void Conference::receiveChat(const ReceivedDatagram& datagram, const QString& te
 void Conference::receiveNewer(const DatagramParser::NewerKind& newer, const QString& fromIP) {
     switch (newer.kind) {
         case DatagramParser::NewerKind::Kind::Hello:
-            receipts_.helloReceived(fromIP);
+            // Told for the first time: tell it back, so that both sides know.
+            // The answer to a hello that is itself new ends the exchange.
+            if (receipts_.helloReceived(fromIP)) {
+                sendHello(fromIP);
+            }
             break;
         case DatagramParser::NewerKind::Kind::Receipt:
             receipts_.receiptReceived(fromIP, newer.lineId);
@@ -341,7 +346,9 @@ void Conference::watchRoster() {
         const QByteArray registration =
             Cp1251::encode(Protocol::controlText(Protocol::kMyNameIs2, selfName_));
         for (const QString& address : plan.probe) {
-            sendHello(address);
+            if (receipts_.confirms(address)) {
+                sendHello(address);
+            }
             reachability_.requestSent(address, clock_());
             sendIfPossible(address, registration);
         }
@@ -399,6 +406,8 @@ void Conference::reply(const QString& fromIP, const QString& keyword) {
     // A self name too long for the reply is not cut; the peer gets nothing.
     // The commands that send the name tell the user.
     if (Protocol::selfNameFits(selfName_)) {
+        // The answer to a registration tells whoever registered that this
+        // copy confirms lines; an older copy drops the hello.
         if (keyword == Protocol::kMyNameIs3) {
             sendHello(fromIP);
         }

@@ -38,12 +38,13 @@ inline const QString kEditAddr = QStringLiteral("EDITADDR:");
 // Datagrams that only newer copies understand. Each is a control datagram
 // whose text holds none of the nine keywords above in any position, whatever
 // its argument (digits and hex letters only), so an older copy's dispatcher
-// drops it without a trace. They go only where they cannot be misread: the
-// hello goes with every registration and its answer, the line id and the
-// receipt only to a peer that has sent a hello or a receipt.
+// drops it without a trace. The hello goes with every answer to a
+// registration; everything else new goes only to a peer that has sent a
+// hello, a receipt or a line id.
 
-// "I confirm chat lines": sent right before every "MYNAMEIS2:" and
-// "MYNAMEIS3:" to the same address.
+// "I confirm chat lines": sent right before every "MYNAMEIS3:", before a
+// "MYNAMEIS2:" to a peer that confirms, and back once to a peer whose hello
+// came first.
 inline const QString kHello = QStringLiteral("VSHELLO:1");
 // The receipt for a chat line: "VSACK:" + the line's id.
 inline const QString kReceipt = QStringLiteral("VSACK:");

@@ -24,17 +24,31 @@ bool Receipts::confirms(const QString& address) const {
 }
 
 void Receipts::confirm(const QString& address) {
-    confirming_.insert(address);
+    // Bounded against hellos from ever new (forged) addresses: beyond the
+    // bound a new address is treated as an older copy, which is always safe.
+    if (confirming_.size() < kRememberedConfirming || confirming_.contains(address)) {
+        confirming_.insert(address);
+    }
     missedHellos_.remove(address);
 }
 
-void Receipts::helloReceived(const QString& address) {
+bool Receipts::helloReceived(const QString& address) {
+    const bool fresh = !confirming_.contains(address);
     confirm(address);
-    helloJustReceived_.insert(address);
+    if (helloAt_.size() >= kRememberedConfirming) {
+        helloAt_.clear();  // each is needed for a second only
+    }
+    helloAt_.insert(address, clock_());
+    return fresh && confirming_.contains(address);
 }
 
 void Receipts::presenceReceived(const QString& address, bool freshRegistration) {
-    if (helloJustReceived_.remove(address)) {
+    // The hello goes right before the registration or answer it belongs
+    // to; one that came long before (told back on its own) does not count.
+    const auto hello = helloAt_.constFind(address);
+    const bool withHello = hello != helloAt_.cend() && clock_() - *hello <= kHelloBeforeMs;
+    helloAt_.remove(address);
+    if (withHello) {
         return;
     }
     if (!confirming_.contains(address)) {

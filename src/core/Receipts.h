@@ -17,9 +17,11 @@
 
 // Delivery receipts between copies that understand them, on both sides:
 //
-// - Who confirms. An address confirms from its hello (sent right before
-//   every registration and answer) or from a receipt or an id-tagged line it
-//   sent. Registrations and answers that keep coming without a hello mean an
+// - Who confirms. An address confirms from its hello or from a receipt or an
+//   id-tagged line it sent. A newer copy sends its hello right before every
+//   answer to a registration, before every registration to an address that
+//   confirms, and once back to an address whose hello told it first.
+//   Registrations and answers that keep coming without a hello mean an
 //   older copy now answers there, and it stops confirming.
 // - The sender's side. A chat line to confirming peers carries an id; each
 //   such peer that has not sent the id back is sent the same datagram again
@@ -38,8 +40,13 @@ class Receipts : public QObject {
     // Registrations or answers in a row without a hello before an address
     // stops confirming: one lost hello must not cost a peer its receipts.
     static constexpr int kMissedHellosToForget = 3;
+    // A hello counts for the registration or answer that follows it this
+    // soon.
+    static constexpr qint64 kHelloBeforeMs = 1000;
     // Ids remembered per sender, to tell a resent line from a new one.
     static constexpr int kRememberedIds = 4096;
+    // Addresses known to confirm, at most.
+    static constexpr int kRememberedConfirming = 4096;
     // Senders whose ids are remembered; the oldest is forgotten beyond.
     static constexpr int kRememberedSenders = 1024;
 
@@ -56,7 +63,8 @@ class Receipts : public QObject {
 
     // ---- who confirms
     [[nodiscard]] bool confirms(const QString& address) const;
-    void helloReceived(const QString& address);
+    // True when the address did not confirm until now.
+    bool helloReceived(const QString& address);
     // A registration or an answer arrived. A fresh registration (from an
     // address not in the roster) without a hello right before it is an
     // older copy starting there.
@@ -112,7 +120,7 @@ class Receipts : public QObject {
     int notDeliveredInAll_ = 0;
 
     QSet<QString> confirming_;
-    QSet<QString> helloJustReceived_;
+    QHash<QString, qint64> helloAt_;  // when the last hello came, until used
     QHash<QString, int> missedHellos_;
 
     QHash<QString, SeenIds> seen_;
