@@ -39,7 +39,8 @@ qint64 Reachability::roundTripMs(const QString& address) const {
 
 QString Reachability::describe(const QString& address) const {
     const QDateTime when = lastHeard(address);
-    QString text = when.isValid() ? u"Последний ответ: "_s + when.toLocalTime().toString(u"dd.MM.yyyy HH:mm:ss"_s)
+    QString text = when.isValid() ? u"Последний ответ: "_s +
+                                        when.toLocalTime().toString(u"dd.MM.yyyy HH:mm:ss"_s)
                                   : u"Ответов не было с момента запуска"_s;
     const qint64 trip = roundTripMs(address);
     if (trip >= 0) {
