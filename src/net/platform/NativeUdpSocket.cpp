@@ -144,30 +144,31 @@ int NativeUdpSocket::countKernelDrops() {
     return 0;
 }
 
-int NativeUdpSocket::growSendBuffer(int bytes) {
-    if (::setsockopt(handle_, SOL_SOCKET, SO_SNDBUFFORCE, &bytes, sizeof bytes) != 0) {
-        (void)::setsockopt(handle_, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
+namespace {
+
+// The privileged option passes the system's limit for a program allowed to
+// administer the network; everyone else gets the plain one, capped there.
+// Gives the size the system granted.
+int growBuffer(int handle, int forcedOption, int option, int bytes) {
+    if (::setsockopt(handle, SOL_SOCKET, forcedOption, &bytes, sizeof bytes) != 0) {
+        (void)::setsockopt(handle, SOL_SOCKET, option, &bytes, sizeof bytes);
     }
     int granted = 0;
     socklen_t length = sizeof granted;
-    if (::getsockopt(handle_, SOL_SOCKET, SO_SNDBUF, &granted, &length) != 0) {
+    if (::getsockopt(handle, SOL_SOCKET, option, &granted, &length) != 0) {
         return 0;
     }
     return granted;
 }
 
+}  // namespace
+
+int NativeUdpSocket::growSendBuffer(int bytes) {
+    return growBuffer(handle_, SO_SNDBUFFORCE, SO_SNDBUF, bytes);
+}
+
 int NativeUdpSocket::growReceiveBuffer(int bytes) {
-    // SO_RCVBUFFORCE passes the system's limit for a program allowed to
-    // administer the network; everyone else gets SO_RCVBUF, capped there.
-    if (::setsockopt(handle_, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) != 0) {
-        (void)::setsockopt(handle_, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
-    }
-    int granted = 0;
-    socklen_t length = sizeof granted;
-    if (::getsockopt(handle_, SOL_SOCKET, SO_RCVBUF, &granted, &length) != 0) {
-        return 0;
-    }
-    return granted;
+    return growBuffer(handle_, SO_RCVBUFFORCE, SO_RCVBUF, bytes);
 }
 
 std::optional<quint32> NativeUdpSocket::parseNumericAddress(const QByteArray& text) {
