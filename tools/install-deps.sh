@@ -9,7 +9,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     qt6-gtk-platformtheme qt6-translations-l10n fonts-dejavu-core
     desktop-file-utils appstream
-    libcap2-bin iproute2 python3
+    libcap2-bin iproute2 nftables python3
     xvfb xauth xdotool x11-utils x11-xkb-utils imagemagick
     dbus at-spi2-core python3-gi python3-pyatspi
     libbenchmark-dev libxcb1-dev

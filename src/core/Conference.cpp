@@ -15,7 +15,15 @@ Conference::Conference(UdpEndpoint& endpoint, QObject* parent)
     : QObject(parent),
       endpoint_(endpoint),
       directory_(EntryList::Order::AsGiven, this),
-      roster_(EntryList::Order::Sorted, this) {}
+      roster_(EntryList::Order::Sorted, this),
+      receipts_([this](const QString& address,
+                       const QByteArray& bytes) { sendIfPossible(address, bytes); },
+                this) {}
+
+void Conference::setClock(SteadyClock clock) {
+    clock_ = clock;
+    receipts_.setClock(std::move(clock));
+}
 
 // ---- the send step --------------------------------------------------------
 
@@ -28,9 +36,28 @@ void Conference::sendQuietly(const QString& address, const QString& text) {
     endpoint_.send(address, Cp1251::encode(text));
 }
 
-void Conference::send(const QString& address, const QString& text) {
+void Conference::sendIfPossible(const QString& address, const QByteArray& bytes) {
     try {
-        sendQuietly(address, text);
+        endpoint_.send(address, bytes);
+    } catch (const Exception&) {
+        // Nobody waits for it; the peer simply does not get it.
+    }
+}
+
+void Conference::sendHello(const QString& address) {
+    sendIfPossible(address, Cp1251::encode(Protocol::controlText(Protocol::kHello)));
+}
+
+void Conference::send(const QString& address, const QString& text) {
+    if (!Protocol::fits(text)) {
+        sendQuietly(address, text);  // raises
+    }
+    sendBytes(address, Cp1251::encode(text));
+}
+
+void Conference::sendBytes(const QString& address, const QByteArray& bytes) {
+    try {
+        endpoint_.send(address, bytes);
     } catch (const HostNotFoundError&) {
         emit sendRefused(ConferenceTexts::invalidHost());
         throw;
@@ -70,6 +97,14 @@ PresenceOutcome Conference::sendToDirectory(const QString& keyword) {
             continue;
         }
         try {
+            if (keyword == Protocol::kMyNameIs2) {
+                // Only to an address that has shown it understands one: any
+                // other gets exactly the registration, as ever.
+                if (receipts_.confirms(address)) {
+                    sendHello(address);
+                }
+                reachability_.requestSent(address, clock_());
+            }
             sendQuietly(address, text);
         } catch (const Exception& error) {
             failures.append({address, error.message()});
@@ -83,7 +118,20 @@ PresenceOutcome Conference::sendToDirectory(const QString& keyword) {
 
 // ---- chat and sharing -----------------------------------------------------
 
-Conference::Delivery Conference::sendToRecipients(Recipients recipients, const QString& text) {
+void Conference::deliver(const QString& name, const QString& address, Outgoing& outgoing) {
+    if (!outgoing.confirmable || !receipts_.confirms(address)) {
+        send(address, outgoing.text);
+        return;
+    }
+    if (outgoing.tagged.isEmpty()) {
+        outgoing.id = receipts_.takeLineId();
+        outgoing.tagged = Protocol::chatWithLineId(Cp1251::encode(outgoing.text), outgoing.id);
+    }
+    sendBytes(address, outgoing.tagged);
+    outgoing.tracked.append({address, name});
+}
+
+Conference::Delivery Conference::sendToRecipients(Recipients recipients, Outgoing& outgoing) {
     if (recipients == Recipients::Selected) {
         const int selected = roster_.selectedIndex();
         if (selected < 0) {
@@ -95,10 +143,10 @@ Conference::Delivery Conference::sendToRecipients(Recipients recipients, const Q
         if (address.isEmpty()) {
             return Delivery::NoRecipient;
         }
-        if (!Protocol::fits(text)) {
+        if (!Protocol::fits(outgoing.text)) {
             return Delivery::TooLong;
         }
-        send(address, text);
+        deliver(name, address, outgoing);
         return Delivery::Sent;
     }
     Delivery delivery = Delivery::NoRecipient;
@@ -109,10 +157,10 @@ Conference::Delivery Conference::sendToRecipients(Recipients recipients, const Q
         if (address.isEmpty()) {
             continue;
         }
-        if (!Protocol::fits(text)) {
+        if (!Protocol::fits(outgoing.text)) {
             return Delivery::TooLong;
         }
-        send(address, text);
+        deliver(name, address, outgoing);
         delivery = Delivery::Sent;
     }
     return delivery;
@@ -131,7 +179,19 @@ ChatOutcome Conference::sendChat(const QString& messageText, Recipients recipien
         return ChatOutcome::NameTooLong;
     }
     const bool isPrivate = recipients == Recipients::Selected;
-    switch (sendToRecipients(recipients, Protocol::chatText(selfName_, message, isPrivate))) {
+    Outgoing line;
+    line.text = Protocol::chatText(selfName_, message, isPrivate);
+    line.confirmable = true;
+    Delivery delivery = Delivery::NoRecipient;
+    try {
+        delivery = sendToRecipients(recipients, line);
+    } catch (...) {
+        // What went out before the failure is still waited for.
+        receipts_.track(line.id, line.tagged, line.tracked);
+        throw;
+    }
+    receipts_.track(line.id, line.tagged, line.tracked);
+    switch (delivery) {
         case Delivery::Sent:
             return ChatOutcome::Sent;
         case Delivery::TooLong:
@@ -143,8 +203,9 @@ ChatOutcome Conference::sendChat(const QString& messageText, Recipients recipien
 }
 
 bool Conference::shareEntry(const QString& entry, Recipients recipients) {
-    return sendToRecipients(recipients, Protocol::sharingText(selfName_, entry)) !=
-           Delivery::TooLong;
+    Outgoing sharing;
+    sharing.text = Protocol::sharingText(selfName_, entry);
+    return sendToRecipients(recipients, sharing) != Delivery::TooLong;
 }
 
 SharingOutcome Conference::shareDirectory(Recipients recipients) {
@@ -204,6 +265,7 @@ LinkCheckOutcome Conference::checkLink() {
         return LinkCheckOutcome::IncorrectCorrespondent;
     }
     send(address, Protocol::controlText(Protocol::kAutoDetect1));
+    reachability_.requestSent(address, clock_());
     return LinkCheckOutcome::Sent;
 }
 
@@ -216,13 +278,80 @@ void Conference::dispatch(const ReceivedDatagram& datagram) {
     // From here on only this copy is used: nested dispatches come with
     // datagrams of their own.
     const QString text = DatagramParser::receivedText(datagram.bytes, datagram.size);
+    reachability_.heard(datagram.fromIP, QDateTime::currentDateTimeUtc());
+    watch_.heard(datagram.fromIP, clock_());
     const std::optional<QString> control = DatagramParser::controlText(text);
     if (!control) {
-        emit chatLineReceived(text);
+        receiveChat(datagram, text);
+        return;
+    }
+    if (const auto newer = DatagramParser::newerKind(*control)) {
+        receiveNewer(*newer, datagram.fromIP);
         return;
     }
     for (const KeywordMatch& match : DatagramParser::matchKeywords(*control)) {
         apply(match, datagram.fromIP);
+    }
+}
+
+void Conference::receiveChat(const ReceivedDatagram& datagram, const QString& text) {
+    if (const auto id = DatagramParser::lineId(datagram.bytes, datagram.size)) {
+        // Every copy is confirmed, since the sender resends until one of
+        // the receipts reaches it; only the first is shown.
+        sendIfPossible(datagram.fromIP, Cp1251::encode(Protocol::receiptText(*id)));
+        if (!receipts_.firstCopy(datagram.fromIP, *id)) {
+            return;
+        }
+    }
+    emit chatLineReceived(text);
+}
+
+void Conference::receiveNewer(const DatagramParser::NewerKind& newer, const QString& fromIP) {
+    switch (newer.kind) {
+        case DatagramParser::NewerKind::Kind::Hello:
+            // Told for the first time: tell it back, so that both sides know.
+            // The answer to a hello that is itself new ends the exchange.
+            if (receipts_.helloReceived(fromIP)) {
+                sendHello(fromIP);
+            }
+            break;
+        case DatagramParser::NewerKind::Kind::Receipt:
+            receipts_.receiptReceived(fromIP, newer.lineId);
+            break;
+    }
+}
+
+void Conference::watchRoster() {
+    QStringList addresses;
+    for (const QString& line : roster_.lines()) {
+        QString name;
+        QString address;
+        splitEntry(line, name, address);
+        if (!address.isEmpty() && !addresses.contains(address)) {
+            addresses.append(address);
+        }
+    }
+    const RosterWatch::Plan plan = watch_.look(addresses, clock_());
+    for (const QString& address : plan.gone) {
+        for (int i = roster_.count() - 1; i >= 0; --i) {
+            QString name;
+            QString lineAddress;
+            splitEntry(roster_.line(i), name, lineAddress);
+            if (lineAddress == address) {
+                roster_.remove(i);
+            }
+        }
+    }
+    if (!plan.probe.isEmpty() && Protocol::selfNameFits(selfName_)) {
+        const QByteArray registration =
+            Cp1251::encode(Protocol::controlText(Protocol::kMyNameIs2, selfName_));
+        for (const QString& address : plan.probe) {
+            if (receipts_.confirms(address)) {
+                sendHello(address);
+            }
+            reachability_.requestSent(address, clock_());
+            sendIfPossible(address, registration);
+        }
     }
 }
 
@@ -232,6 +361,7 @@ void Conference::apply(const KeywordMatch& match, const QString& fromIP) {
             reply(fromIP, Protocol::kMyNameIs1);
             break;
         case Keyword::MyNameIs1:
+            reachability_.answerReceived(fromIP, clock_());
             // Whichever line is selected now takes the answer; with none
             // selected it is appended and nothing becomes selected.
             directory_.replace(directory_.selectedIndex(), makeEntry(match.argument, fromIP));
@@ -244,23 +374,30 @@ void Conference::apply(const KeywordMatch& match, const QString& fromIP) {
             addNameAnswer(match.argument, fromIP);
             break;
         case Keyword::MyNameIs2:
+            receipts_.presenceReceived(fromIP,
+                                       roster_.indexOf(makeEntry(match.argument, fromIP)) < 0);
             addToRoster(match.argument, fromIP);
             reply(fromIP, Protocol::kMyNameIs3);
             break;
         case Keyword::MyNameIs3:
+            reachability_.answerReceived(fromIP, clock_());
+            receipts_.presenceReceived(fromIP, false);
             addToRoster(match.argument, fromIP);
             break;
         case Keyword::IAmExit:
             roster_.remove(roster_.indexOf(makeEntry(match.argument, fromIP)));
             break;
         case Keyword::NewAddr:
-            if (directory_.indexOf(match.argument) < 0) {
+            if (!directory_.contains(match.argument) && admitRelayed(fromIP)) {
                 directory_.add(match.argument);
             }
             break;
         case Keyword::EditAddr:
-            directory_.remove(directory_.indexOf(match.argument));
-            directory_.add(match.argument);
+            // A move costs a search of the directory, so moves count too.
+            if (admitRelayed(fromIP)) {
+                directory_.remove(directory_.indexOf(match.argument));
+                directory_.add(match.argument);
+            }
             break;
     }
 }
@@ -269,6 +406,11 @@ void Conference::reply(const QString& fromIP, const QString& keyword) {
     // A self name too long for the reply is not cut; the peer gets nothing.
     // The commands that send the name tell the user.
     if (Protocol::selfNameFits(selfName_)) {
+        // The answer to a registration tells whoever registered that this
+        // copy confirms lines; an older copy drops the hello.
+        if (keyword == Protocol::kMyNameIs3) {
+            sendHello(fromIP);
+        }
         send(fromIP, Protocol::controlText(keyword, selfName_));
     }
 }
@@ -279,6 +421,14 @@ void Conference::addToRoster(const QString& name, const QString& fromIP) {
         roster_.add(entry);
         emit correspondentAdded(name);
     }
+}
+
+bool Conference::admitRelayed(const QString& fromIP) {
+    if (relayLimit_.admit(fromIP, clock_())) {
+        return true;
+    }
+    emit entriesRefused(fromIP, relayLimit_.refused(fromIP));
+    return false;
 }
 
 void Conference::addNameAnswer(const QString& name, const QString& fromIP) {

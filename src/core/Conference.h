@@ -5,7 +5,12 @@
 #include "core/Entry.h"
 #include "core/EntryList.h"
 #include "core/Protocol.h"
+#include "core/Reachability.h"
+#include "core/Receipts.h"
+#include "core/RelayLimit.h"
+#include "core/RosterWatch.h"
 #include "core/SelfName.h"
+#include "core/SteadyClock.h"
 #include "net/ReceivedDatagram.h"
 
 #include <QObject>
@@ -59,6 +64,11 @@ struct SharingOutcome {
 // registration and exit notices, which go on with the remaining lines and
 // raise one Exception naming every failed address after the loop.
 //
+// With copies that understand them (see Receipts), chat lines are confirmed,
+// resent until they are and shown once; every other peer gets exactly what
+// it always got. The roster watch (watchRoster) removes members that stopped
+// answering, and reachability() tells what each address showed of itself.
+//
 // Dispatch may nest: a slot of chatLineReceived or linkCheckAnswered may run
 // an event loop in which further datagrams are dispatched. The dispatcher
 // works on its own copy of the text and keeps no index across a signal.
@@ -98,6 +108,17 @@ class Conference : public QObject {
     // The receive dispatcher: applies one received datagram.
     void dispatch(const ReceivedDatagram& datagram);
 
+    // One look of the roster watch: a registration to the members silent a
+    // while, and the members silent for too long leave the roster. Called
+    // every RosterWatch::kLookEveryMs.
+    void watchRoster();
+
+    [[nodiscard]] Receipts& receipts() { return receipts_; }
+    [[nodiscard]] const Receipts& receipts() const { return receipts_; }
+    [[nodiscard]] const Reachability& reachability() const { return reachability_; }
+    // The clock of resends and silences; a test moves its own.
+    void setClock(SteadyClock clock);
+
   signals:
     // A chat text arrived: append it to the log and alert.
     void chatLineReceived(const QString& line);
@@ -115,30 +136,59 @@ class Conference : public QObject {
     // the error itself follows as usual. The loops over the directory stay
     // quiet and report their failures together instead.
     void sendRefused(const QString& notice);
+    // A relayed entry from this sender was refused: it sent more new lines
+    // within a minute than RelayLimit admits. refusedInAll counts since the
+    // start.
+    void entriesRefused(const QString& fromIP, int refusedInAll);
 
   private:
     enum class Delivery { Sent, NoRecipient, TooLong };
+
+    // One text on its way to the recipients of a command. A chat line to a
+    // confirming peer carries an id, the same for every recipient.
+    struct Outgoing {
+        QString text;
+        bool confirmable = false;
+        quint32 id = 0;
+        QByteArray tagged;
+        QList<Receipts::Recipient> tracked;
+    };
 
     // Sends keyword + self name to every directory address; failures are
     // collected and raised together after the loop.
     PresenceOutcome sendToDirectory(const QString& keyword);
     // Sends text to the selected roster member (selective) or to every one.
-    Delivery sendToRecipients(Recipients recipients, const QString& text);
+    Delivery sendToRecipients(Recipients recipients, Outgoing& outgoing);
+    void deliver(const QString& name, const QString& address, Outgoing& outgoing);
     // Shares one entry, already cut; false when its datagram would not fit.
     bool shareEntry(const QString& entry, Recipients recipients);
     // Sends text to address, telling sendRefused what the endpoint refused.
     void send(const QString& address, const QString& text);
+    void sendBytes(const QString& address, const QByteArray& bytes);
     // The same, quietly: the caller reports the failure.
     void sendQuietly(const QString& address, const QString& text);
+    // For what a peer does not wait for (hello, receipt, probe): a failure
+    // is only a datagram that did not go.
+    void sendIfPossible(const QString& address, const QByteArray& bytes);
+    void sendHello(const QString& address);
 
+    void receiveChat(const ReceivedDatagram& datagram, const QString& text);
+    void receiveNewer(const DatagramParser::NewerKind& newer, const QString& fromIP);
     void apply(const DatagramParser::KeywordMatch& match, const QString& fromIP);
     // Sends keyword + self name to a peer, unless the name cannot fit.
     void reply(const QString& fromIP, const QString& keyword);
     void addToRoster(const QString& name, const QString& fromIP);
     void addNameAnswer(const QString& name, const QString& fromIP);
+    // False, with entriesRefused told, when the sender has had its share.
+    bool admitRelayed(const QString& fromIP);
 
     UdpEndpoint& endpoint_;
     EntryList directory_;
     EntryList roster_;
     QString selfName_ = kDefaultSelfName;
+    SteadyClock clock_ = systemSteadyClock();
+    Receipts receipts_;
+    RosterWatch watch_;
+    Reachability reachability_;
+    RelayLimit relayLimit_;
 };

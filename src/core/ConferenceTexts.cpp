@@ -39,6 +39,18 @@ QString lostDatagrams(quint64 count) {
     return u"Потеряно датаграмм: "_s + QString::number(count);
 }
 
+QString notDelivered(const QStringList& names) {
+    return u"Не доставлено: "_s + names.join(u", "_s);
+}
+
+QString notDeliveredInAll(int count) {
+    return u"Получатели, не подтвердившие строку, с момента запуска: "_s + QString::number(count);
+}
+
+QString entriesRefused(const QString& fromIP, int count) {
+    return u"Отклонено записей от %1: %2"_s.arg(fromIP).arg(count);
+}
+
 QString selfNameCleaned(const QString& cleaned) {
     return u"Имя содержит служебные слова сети и было бы принято за команду. "
            u"Оно изменено: "_s +

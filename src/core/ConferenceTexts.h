@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // The texts the main window shows for what the conference reports. Peer
 // names and addresses inside them must be shown as plain text.
@@ -29,6 +30,15 @@ namespace ConferenceTexts {
 
 // The status line's count of datagrams lost on arrival.
 [[nodiscard]] QString lostDatagrams(quint64 count);
+
+// The status line once a line's tries ended without a receipt from these
+// recipients: "Не доставлено: " and the names.
+[[nodiscard]] QString notDelivered(const QStringList& names);
+// Its tooltip: how many lines and recipients went unconfirmed since the start.
+[[nodiscard]] QString notDeliveredInAll(int count);
+
+// The status line once relayed entries from one sender were refused.
+[[nodiscard]] QString entriesRefused(const QString& fromIP, int count);
 
 // The self name held text that peers read as a request; cleaned is what is
 // sent instead.

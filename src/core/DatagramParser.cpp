@@ -33,7 +33,52 @@ bool takeRelayedEntry(QString& text) {
     return true;
 }
 
+// Eight upper-case hex digits, and nothing else.
+std::optional<quint32> parseLineId(QStringView digits) {
+    if (digits.size() != Protocol::kLineIdDigits) {
+        return std::nullopt;
+    }
+    for (const QChar c : digits) {
+        if (!((c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F'))) {
+            return std::nullopt;
+        }
+    }
+    bool ok = false;
+    const quint32 id = digits.toUInt(&ok, 16);
+    return ok ? std::optional(id) : std::nullopt;
+}
+
 }  // namespace
+
+std::optional<quint32> lineId(QByteArrayView bytes, int numberBytes) {
+    if (numberBytes <= 0) {
+        return std::nullopt;
+    }
+    const QByteArrayView all = bytes.first(std::min(qsizetype{numberBytes}, bytes.size()));
+    const qsizetype nul = all.indexOf('\0');
+    if (nul < 0) {
+        return std::nullopt;
+    }
+    const QByteArrayView tail = all.sliced(nul + 1);
+    const QByteArray tag = Protocol::kLineIdTag.toLatin1();
+    if (!tail.startsWith(tag)) {
+        return std::nullopt;
+    }
+    return parseLineId(QString::fromLatin1(tail.sliced(tag.size())));
+}
+
+std::optional<NewerKind> newerKind(const QString& controlText) {
+    if (controlText == Protocol::kHello) {
+        return NewerKind{NewerKind::Kind::Hello};
+    }
+    if (controlText.startsWith(Protocol::kReceipt)) {
+        if (const auto id =
+                parseLineId(QStringView(controlText).sliced(Protocol::kReceipt.size()))) {
+            return NewerKind{NewerKind::Kind::Receipt, *id};
+        }
+    }
+    return std::nullopt;
+}
 
 QString receivedText(QByteArrayView bytes, int numberBytes) {
     if (numberBytes <= 0) {

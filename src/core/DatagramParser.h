@@ -20,6 +20,21 @@ namespace DatagramParser {
 // the rest behind the prefix, blanks at both ends cut. None for a chat text.
 [[nodiscard]] std::optional<QString> controlText(const QString& text);
 
+// The id behind the first NUL of a chat datagram ("VSID:" + eight hex
+// digits, nothing after them), where a newer copy put one; none otherwise.
+// bytes and numberBytes as for receivedText, but the id may lie beyond the
+// 255 bytes of the text.
+[[nodiscard]] std::optional<quint32> lineId(QByteArrayView bytes, int numberBytes);
+
+// The datagrams that only newer copies send, told from their control text.
+struct NewerKind {
+    enum class Kind { Hello, Receipt } kind;
+    quint32 lineId = 0;  // the receipt's
+};
+// The kind of a control text that holds a hello ("VSHELLO:1") or a receipt
+// ("VSACK:" + eight hex digits) and nothing else; none for every other text.
+[[nodiscard]] std::optional<NewerKind> newerKind(const QString& controlText);
+
 enum class Keyword {
     AutoDetect1,
     MyNameIs1,

@@ -15,6 +15,21 @@ QString sharingText(const QString& selfName, const QString& entry) {
     return kControlPrefix + kNewAddr + selfName + kRelaySeparator + entry;
 }
 
+QString lineIdText(quint32 id) {
+    return QStringLiteral("%1").arg(id, kLineIdDigits, 16, QLatin1Char('0')).toUpper();
+}
+
+QString receiptText(quint32 id) {
+    return controlText(kReceipt, lineIdText(id));
+}
+
+QByteArray chatWithLineId(const QByteArray& chatBytes, quint32 id) {
+    QByteArray bytes = chatBytes;
+    bytes.append('\0');
+    bytes.append((kLineIdTag + lineIdText(id)).toLatin1());
+    return bytes;
+}
+
 bool fits(const QString& text) {
     return text.size() <= kMaxTextLength;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // The datagram texts of the conference, byte for byte as every copy of the
@@ -34,6 +35,25 @@ inline const QString kIAmExit = QStringLiteral("IAMEXIT:");
 inline const QString kNewAddr = QStringLiteral("NEWADDR:");
 inline const QString kEditAddr = QStringLiteral("EDITADDR:");
 
+// Datagrams that only newer copies understand. Each is a control datagram
+// whose text holds none of the nine keywords above in any position, whatever
+// its argument (digits and hex letters only), so an older copy's dispatcher
+// drops it without a trace. The hello goes with every answer to a
+// registration; everything else new goes only to a peer that has sent a
+// hello, a receipt or a line id.
+
+// "I confirm chat lines": sent right before every "MYNAMEIS3:", before a
+// "MYNAMEIS2:" to a peer that confirms, and back once to a peer whose hello
+// came first.
+inline const QString kHello = QStringLiteral("VSHELLO:1");
+// The receipt for a chat line: "VSACK:" + the line's id.
+inline const QString kReceipt = QStringLiteral("VSACK:");
+// Behind a NUL after the chat text, to a confirming peer only: "VSID:" + the
+// line's id. An older copy reads a chat datagram up to its first NUL.
+inline const QString kLineIdTag = QStringLiteral("VSID:");
+// A line id is eight upper-case hex digits.
+inline constexpr int kLineIdDigits = 8;
+
 // The longest self name that fits every control datagram that carries it:
 // prefix (7) + "MYNAMEIS2:" (10) + name <= 255.
 inline constexpr int kMaxSelfNameLength = 238;
@@ -46,6 +66,16 @@ inline constexpr int kMaxSelfNameLength = 238;
 
 // Prefix + "NEWADDR:" + self name + relay separator + entry.
 [[nodiscard]] QString sharingText(const QString& selfName, const QString& entry);
+
+// Eight upper-case hex digits.
+[[nodiscard]] QString lineIdText(quint32 id);
+
+// Prefix + "VSACK:" + the id.
+[[nodiscard]] QString receiptText(quint32 id);
+
+// The chat datagram for a confirming peer: the text's bytes, a NUL and
+// "VSID:" + the id. The text before the NUL is what every copy shows.
+[[nodiscard]] QByteArray chatWithLineId(const QByteArray& chatBytes, quint32 id);
 
 // True when the text fits one datagram.
 [[nodiscard]] bool fits(const QString& text);

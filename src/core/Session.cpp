@@ -18,6 +18,9 @@ Session::Session(const QString& dataFolder, std::unique_ptr<UdpEndpoint> endpoin
     tickTimer_.setObjectName(QStringLiteral("tickTimer"));
     tickTimer_.setInterval(kFirstTickMs);
     connect(&tickTimer_, &QTimer::timeout, this, &Session::tick);
+    watchTimer_.setObjectName(QStringLiteral("watchTimer"));
+    watchTimer_.setInterval(static_cast<int>(RosterWatch::kLookEveryMs));
+    connect(&watchTimer_, &QTimer::timeout, &conference_, &Conference::watchRoster);
     endpoint_->receiveHandler = [this](const ReceivedDatagram& datagram) {
         conference_.dispatch(datagram);
     };
@@ -49,6 +52,7 @@ Settings Session::start() {
     conference_.directory().setLines(loaded.directoryLines);
     tickTimer_.setInterval(kFirstTickMs);
     tickTimer_.start();
+    watchTimer_.start();
     return settings;
 }
 
@@ -101,6 +105,7 @@ Session::EndReport Session::end(Settings settings) {
         return report;
     }
     tickTimer_.stop();
+    watchTimer_.stop();
     conference_.setSelfName(settings.myName);
     settings.myName = conference_.selfName();
     // The files are written first; what went wrong is told only after the

@@ -63,6 +63,8 @@ class Session : public QObject {
     [[nodiscard]] bool firstTick() const { return firstTick_; }
     // The timer of the ticks; a test stops it to tick by hand.
     [[nodiscard]] QTimer& tickTimer() { return tickTimer_; }
+    // The timer of the roster watch's looks, from start() to end().
+    [[nodiscard]] QTimer& watchTimer() { return watchTimer_; }
 
     // Registration to every directory address (the first tick, and the
     // window's button). A self name too long to send is told by notice().
@@ -102,6 +104,7 @@ class Session : public QObject {
     Conference conference_;
     DataFiles dataFiles_;
     QTimer tickTimer_;
+    QTimer watchTimer_;
     QStringList loadErrors_;
     bool firstTick_ = true;
     bool closeDeferred_ = false;

@@ -74,8 +74,11 @@ void ReceiveQueue::deliverNext() {
     bytes_ -= std::max(queued.size, 0);
     // The datagram and its sender's text are this call's own: a nested
     // delivery cannot change what a handler still running was given.
-    const ReceivedDatagram datagram{queued.bytes, queued.size, Ipv4Address::dotted(queued.address),
-                                    queued.port};
+    if (lastDotted_.isEmpty() || queued.address != lastAddress_) {
+        lastAddress_ = queued.address;
+        lastDotted_ = Ipv4Address::dotted(queued.address);
+    }
+    const ReceivedDatagram datagram{queued.bytes, queued.size, lastDotted_, queued.port};
     {
         // A timer does not fire again while its own handler runs, so a
         // handler's nested event loop gets a timer of its own for the next

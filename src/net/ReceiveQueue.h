@@ -5,6 +5,7 @@
 #include <QBasicTimer>
 #include <QByteArray>
 #include <QObject>
+#include <QString>
 
 #include <deque>
 #include <functional>
@@ -61,4 +62,8 @@ class ReceiveQueue : public QObject {
     // One zero timer per depth of handlers running inside each other.
     std::vector<QBasicTimer> passTimers_;
     int depth_ = 0;
+    // The sender's address as text, kept for the next datagram: a burst
+    // mostly comes from one sender, and the text is shared, not rebuilt.
+    quint32 lastAddress_ = 0;
+    QString lastDotted_;
 };

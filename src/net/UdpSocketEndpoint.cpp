@@ -59,6 +59,7 @@ UdpSocketEndpoint::UdpSocketEndpoint(quint16 remotePort, QObject* parent)
     // is only more likely to overflow, or to overflow uncounted.
     (void)socket_.countKernelDrops();
     (void)socket_.growReceiveBuffer(kReceiveBufferBytes);
+    (void)socket_.growSendBuffer(kSendBufferBytes);
     notifier_ = new ReadabilityNotifier(socket_.handle(), this, [this] { receivePending(); });
 }
 

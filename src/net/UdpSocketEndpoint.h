@@ -29,6 +29,7 @@ class UdpSocketEndpoint : public QObject, public UdpEndpoint {
     static constexpr int kMaxDatagramSize = 2048;
     // The receive buffer asked of the system.
     static constexpr int kReceiveBufferBytes = 8 * 1024 * 1024;
+    static constexpr int kSendBufferBytes = 4 * 1024 * 1024;
 
     // Creates the socket, not yet bound, that sends to remotePort. Raises
     // UdpSocketError "Unknown Error No. " + code when no socket can be made.

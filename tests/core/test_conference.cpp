@@ -82,14 +82,15 @@ void ConferenceTest::registrationBothWaysAndOwnEntry() {
 
     QCOMPARE(ivan.conference.registerAll(), PresenceOutcome::Done);
     // Sent at once, in directory order; lines without an address are skipped.
-    QCOMPARE(describeLog(network), (QStringList{wire(kIvanIP, kIvanIP, registration(u"ИВАН"_s)),
-                                                wire(kIvanIP, kPetrIP, registration(u"ИВАН"_s)),
-                                                wire(kIvanIP, kMariaIP, registration(u"ИВАН"_s))}));
-    QCOMPARE(network.log().first().bytes.size(), 21);
+    QCOMPARE(describeVisibleLog(network),
+             (QStringList{wire(kIvanIP, kIvanIP, registration(u"ИВАН"_s)),
+                          wire(kIvanIP, kPetrIP, registration(u"ИВАН"_s)),
+                          wire(kIvanIP, kMariaIP, registration(u"ИВАН"_s))}));
+    QCOMPARE(visibleLog(network).first().bytes.size(), 21);
     network.flush();
 
     // Every registration is answered, the own one included.
-    QCOMPARE(describeLog(network).mid(3),
+    QCOMPARE(describeVisibleLog(network).mid(3),
              (QStringList{wire(kIvanIP, kIvanIP, answer(u"ИВАН"_s)),
                           wire(kPetrIP, kIvanIP, answer(u"ПЕТР"_s)),
                           wire(kMariaIP, kIvanIP, answer(u"МАРИЯ"_s))}));
@@ -105,7 +106,7 @@ void ConferenceTest::registrationBothWaysAndOwnEntry() {
     network.clearLog();
     ivan.conference.registerAll();
     network.flush();
-    QCOMPARE(network.log().size(), 6);
+    QCOMPARE(visibleLog(network).size(), 6);
     QCOMPARE(ivan.added.size(), 3);
     QCOMPARE(petr.added.size(), 1);
 
@@ -123,8 +124,8 @@ void ConferenceTest::registrationWithEmptySelfName() {
     ConferencePeer ivan(network, kIvanIP, QString(), {u"П _|_ 10.0.0.2"_s});
     ConferencePeer petr(network, kPetrIP, u"ПЕТР"_s);
     ivan.conference.registerAll();
-    QCOMPARE(network.log().first().bytes, QByteArray("~#&!^~:MYNAMEIS2:"));
-    QCOMPARE(network.log().first().bytes.size(), 17);
+    QCOMPARE(visibleLog(network).first().bytes, QByteArray("~#&!^~:MYNAMEIS2:"));
+    QCOMPARE(visibleLog(network).first().bytes.size(), 17);
     network.flush();
     QCOMPARE(petr.roster(), QStringList{u" _|_ 10.0.0.1"_s});
     QCOMPARE(petr.added, QStringList{QString()});
@@ -137,7 +138,7 @@ void ConferenceTest::selfNameTooLongIsNeverSentOrCut() {
     ConferencePeer petr(network, kPetrIP, u"ПЕТР"_s, {u"И _|_ 10.0.0.1"_s});
 
     QCOMPARE(ivan.conference.registerAll(), PresenceOutcome::Done);
-    QCOMPARE(network.log().first().bytes.size(), 255);
+    QCOMPARE(visibleLog(network).first().bytes.size(), 255);
     network.flush();
     QCOMPARE(petr.roster(), QStringList{longest + u" _|_ 10.0.0.1"_s});
     QCOMPARE(ivan.roster(), QStringList{u"ПЕТР _|_ 10.0.0.2"_s});
@@ -150,13 +151,14 @@ void ConferenceTest::selfNameTooLongIsNeverSentOrCut() {
     QCOMPARE(ivan.conference.sendExitNotices(), PresenceOutcome::NameTooLong);
     QCOMPARE(ivan.sendChat(u"привет"_s), ChatOutcome::NameTooLong);
     QCOMPARE(ivan.shareDirectory().outcome, PresenceOutcome::NameTooLong);
-    QVERIFY(network.log().isEmpty());
+    QVERIFY(visibleLog(network).isEmpty());
 
     // Its answers are not sent either: the registration is recorded, the
     // registering copy does not learn of this one.
     petr.conference.registerAll();
     network.flush();
-    QCOMPARE(describeLog(network), QStringList{wire(kPetrIP, kIvanIP, registration(u"ПЕТР"_s))});
+    QCOMPARE(describeVisibleLog(network),
+             QStringList{wire(kPetrIP, kIvanIP, registration(u"ПЕТР"_s))});
     QCOMPARE(ivan.roster().size(), 1);
     QVERIFY(ivan.errors.isEmpty());
 }
@@ -166,10 +168,10 @@ void ConferenceTest::chatToEveryone() {
     QCOMPARE(trio.ivan.sendChat(u"  привет  "_s), ChatOutcome::Sent);
     // In roster order, which is sorted: ИВАН, МАРИЯ, ПЕТР.
     const QString text = u"ИВАН: привет"_s;
-    QCOMPARE(describeLog(trio.network),
+    QCOMPARE(describeVisibleLog(trio.network),
              (QStringList{wire(kIvanIP, kIvanIP, text), wire(kIvanIP, kMariaIP, text),
                           wire(kIvanIP, kPetrIP, text)}));
-    for (const FakeDatagram& datagram : trio.network.log()) {
+    for (const FakeDatagram& datagram : visibleLog(trio.network)) {
         QCOMPARE(datagram.bytes, Cp1251::encode(text));
         QCOMPARE(datagram.bytes.size(), 12);
     }
@@ -185,8 +187,9 @@ void ConferenceTest::chatToSelectedMember() {
     EntryList& roster = trio.ivan.conference.roster();
     roster.setSelectedIndex(roster.indexOf(u"ПЕТР _|_ 10.0.0.2"_s));
     QCOMPARE(trio.ivan.sendChat(u"  привет  "_s), ChatOutcome::Sent);
-    QCOMPARE(describeLog(trio.network), QStringList{wire(kIvanIP, kPetrIP, u"*>ИВАН: привет"_s)});
-    QCOMPARE(trio.network.log().first().bytes.size(), 14);
+    QCOMPARE(describeVisibleLog(trio.network),
+             QStringList{wire(kIvanIP, kPetrIP, u"*>ИВАН: привет"_s)});
+    QCOMPARE(visibleLog(trio.network).first().bytes.size(), 14);
     trio.network.flush();
     QCOMPARE(trio.petr.log, QStringList{u"*>ИВАН: привет"_s});
     QVERIFY(trio.ivan.log.isEmpty());
@@ -196,7 +199,7 @@ void ConferenceTest::chatToSelectedMember() {
     trio.network.clearLog();
     trio.ivan.choice = -1;
     QCOMPARE(trio.ivan.sendChat(u"всем"_s), ChatOutcome::Sent);
-    QCOMPARE(trio.network.log().size(), 3);
+    QCOMPARE(visibleLog(trio.network).size(), 3);
 }
 
 void ConferenceTest::chatLimits_data() {
@@ -222,10 +225,10 @@ void ConferenceTest::chatLimits() {
     QCOMPARE(trio.ivan.sendChat(u"   "_s + message + u"   "_s), outcome);
     trio.network.flush();
     if (outcome == ChatOutcome::TooLong) {
-        QVERIFY(trio.network.log().isEmpty());
+        QVERIFY(visibleLog(trio.network).isEmpty());
         return;
     }
-    QCOMPARE(trio.network.log().first().bytes.size(), 255);
+    QCOMPARE(visibleLog(trio.network).first().bytes.size(), 255);
     // Sent and received whole, never cut.
     QCOMPARE(trio.ivan.log.size(), 1);
     QCOMPARE(trio.ivan.log.first().size(), 255);
@@ -242,8 +245,8 @@ void ConferenceTest::chatWithNothingToDo() {
     FakeNetwork network;
     ConferencePeer lonely(network, u"10.0.0.9"_s, u"ОДИН"_s);
     QCOMPARE(lonely.sendChat(u"есть кто?"_s), ChatOutcome::NothingToSend);
-    QVERIFY(trio.network.log().isEmpty());
-    QVERIFY(network.log().isEmpty());
+    QVERIFY(visibleLog(trio.network).isEmpty());
+    QVERIFY(visibleLog(network).isEmpty());
 }
 
 void ConferenceTest::exitNotices() {
@@ -268,8 +271,8 @@ void ConferenceTest::exitNotices() {
     // Notices go to the directory, not the roster, and leave no other trace.
     trio.network.clearLog();
     QCOMPARE(trio.ivan.conference.sendExitNotices(), PresenceOutcome::Done);
-    QCOMPARE(trio.network.log().size(), 3);
-    QCOMPARE(trio.network.log().first().bytes, Cp1251::encode(u"~#&!^~:IAMEXIT:ИВАН"_s));
+    QCOMPARE(visibleLog(trio.network).size(), 3);
+    QCOMPARE(visibleLog(trio.network).first().bytes, Cp1251::encode(u"~#&!^~:IAMEXIT:ИВАН"_s));
     trio.network.flush();
     QCOMPARE(trio.ivan.roster(), QStringList{u"МАРИЯ _|_ 10.0.0.3"_s});
     QVERIFY(trio.petr.roster().isEmpty());
@@ -286,12 +289,12 @@ void ConferenceTest::linkCheckAnswerRewritesLineSelectedAtArrival() {
     // Checked the third line, the second is selected when the answer comes.
     directory.setSelectedIndex(2);
     QCOMPARE(trio.ivan.conference.checkLink(), LinkCheckOutcome::Sent);
-    QCOMPARE(describeLog(trio.network),
+    QCOMPARE(describeVisibleLog(trio.network),
              QStringList{wire(kIvanIP, kMariaIP, u"~#&!^~:AUTODETECT1"_s)});
-    QCOMPARE(trio.network.log().first().bytes.size(), 18);
+    QCOMPARE(visibleLog(trio.network).first().bytes.size(), 18);
     directory.setSelectedIndex(1);
     trio.network.flush();
-    QCOMPARE(describeLog(trio.network).last(),
+    QCOMPARE(describeVisibleLog(trio.network).last(),
              wire(kMariaIP, kIvanIP, u"~#&!^~:MYNAMEIS1:МАРИЯ"_s));
     QCOMPARE(trio.ivan.directory(),
              (QStringList{u"Я _|_ 10.0.0.1"_s, u"МАРИЯ _|_ 10.0.0.3"_s, u"Маша _|_ 10.0.0.3"_s}));
@@ -327,11 +330,11 @@ void ConferenceTest::linkCheckWithoutUsableLine() {
     QCOMPARE(ivan.conference.checkLink(), LinkCheckOutcome::IncorrectCorrespondent);
     directory.setSelectedIndex(1);
     QCOMPARE(ivan.conference.checkLink(), LinkCheckOutcome::IncorrectCorrespondent);
-    QVERIFY(network.log().isEmpty());
+    QVERIFY(visibleLog(network).isEmpty());
     // Blanks around the line do not reach the address.
     directory.setSelectedIndex(2);
     QCOMPARE(ivan.conference.checkLink(), LinkCheckOutcome::Sent);
-    QCOMPARE(network.log().first().to, kPetrIP);
+    QCOMPARE(visibleLog(network).first().to, kPetrIP);
 }
 
 void ConferenceTest::linkCheckResultText() {
@@ -358,7 +361,7 @@ void ConferenceTest::sharingGroupsByEntry() {
     QCOMPARE(outcome.outcome, PresenceOutcome::Done);
     QCOMPARE(outcome.entriesNotSent, 0);
     const auto share = [](const QString& entry) { return u"~#&!^~:NEWADDR:ИВАН~_^B"_s + entry; };
-    QCOMPARE(describeLog(network),
+    QCOMPARE(describeVisibleLog(network),
              (QStringList{wire(kIvanIP, kMariaIP, share(u"Петя _|_ 10.0.0.2"_s)),
                           wire(kIvanIP, kPetrIP, share(u"Петя _|_ 10.0.0.2"_s)),
                           wire(kIvanIP, kMariaIP, share(u"Маша _|_ 10.0.0.3"_s)),
@@ -380,22 +383,22 @@ void ConferenceTest::sharingSelectivelyAndSingleEntry() {
     ivan.conference.roster().setSelectedIndex(
         ivan.conference.roster().indexOf(u"ПЕТР _|_ 10.0.0.2"_s));
     QCOMPARE(ivan.shareDirectory().outcome, PresenceOutcome::Done);
-    QCOMPARE(trio.network.log().size(), 3);
-    for (const FakeDatagram& datagram : trio.network.log()) {
+    QCOMPARE(visibleLog(trio.network).size(), 3);
+    for (const FakeDatagram& datagram : visibleLog(trio.network)) {
         QCOMPARE(datagram.to, kPetrIP);
     }
 
     trio.network.clearLog();
     ivan.conference.roster().setSelectedIndex(-1);
     ivan.shareDirectory();
-    QVERIFY(trio.network.log().isEmpty());
+    QVERIFY(visibleLog(trio.network).isEmpty());
 
     // The selected entry, to all three members.
     ivan.choice = 0;
     QCOMPARE(ivan.shareSelectedEntry().outcome, PresenceOutcome::NothingToDo);
     ivan.conference.directory().setSelectedIndex(2);
     QCOMPARE(ivan.shareSelectedEntry().outcome, PresenceOutcome::Done);
-    QCOMPARE(describeLog(trio.network),
+    QCOMPARE(describeVisibleLog(trio.network),
              (QStringList{wire(kIvanIP, kIvanIP, u"~#&!^~:NEWADDR:ИВАН~_^BМаша _|_ 10.0.0.3"_s),
                           wire(kIvanIP, kMariaIP, u"~#&!^~:NEWADDR:ИВАН~_^BМаша _|_ 10.0.0.3"_s),
                           wire(kIvanIP, kPetrIP, u"~#&!^~:NEWADDR:ИВАН~_^BМаша _|_ 10.0.0.3"_s)}));
@@ -414,8 +417,8 @@ void ConferenceTest::sharingLeavesOutEntriesThatDoNotFit() {
     const SharingOutcome outcome = trio.ivan.shareDirectory();
     QCOMPARE(outcome.outcome, PresenceOutcome::Done);
     QCOMPARE(outcome.entriesNotSent, 2);
-    QCOMPARE(trio.network.log().size(), 3);  // the one that fits, to each member
-    QCOMPARE(trio.network.log().first().bytes.size(), 255);
+    QCOMPARE(visibleLog(trio.network).size(), 3);  // the one that fits, to each member
+    QCOMPARE(visibleLog(trio.network).first().bytes.size(), 255);
     QCOMPARE(ConferenceTexts::entriesNotSent(outcome.entriesNotSent),
              u"Не отправлено записей: 2 (не помещаются в одну датаграмму)."_s);
 
@@ -448,15 +451,16 @@ void ConferenceTest::failedSendsDoNotStopRegistrationOrExit() {
     // Inside the loop a failed lookup tells nothing: it is in the one report.
     expectFailures([&] { ivan.conference.registerAll(); });
     QCOMPARE(refusals, QStringList());
-    QCOMPARE(describeLog(network), (QStringList{wire(kIvanIP, kPetrIP, registration(u"ИВАН"_s)),
-                                                wire(kIvanIP, kMariaIP, registration(u"ИВАН"_s))}));
+    QCOMPARE(describeVisibleLog(network),
+             (QStringList{wire(kIvanIP, kPetrIP, registration(u"ИВАН"_s)),
+                          wire(kIvanIP, kMariaIP, registration(u"ИВАН"_s))}));
     network.flush();
     QCOMPARE(ivan.roster(), (QStringList{u"МАРИЯ _|_ 10.0.0.3"_s, u"ПЕТР _|_ 10.0.0.2"_s}));
 
     network.clearLog();
     expectFailures([&] { ivan.conference.sendExitNotices(); });
     QCOMPARE(refusals, QStringList());
-    QCOMPARE(network.log().size(), 2);
+    QCOMPARE(visibleLog(network).size(), 2);
     // A single send tells first, then raises.
     ivan.conference.directory().setSelectedIndex(0);
     QVERIFY_THROWS_EXCEPTION(HostNotFoundError, ivan.conference.checkLink());
@@ -484,7 +488,7 @@ void ConferenceTest::namesThatReadAsRequestsStartNoReplyStorm() {
         FakeNetwork::processPending();
     }
     QCOMPARE(network.pending(), 0);
-    QCOMPARE(network.log().size(), 4 + 4 + 1 + 1);
+    QCOMPARE(visibleLog(network).size(), 4 + 4 + 1 + 1);
     QCOMPARE(a.roster().size(), 2);
     QCOMPARE(b.roster().size(), 2);
 }
@@ -500,7 +504,7 @@ void ConferenceTest::hostNameLookupDispatchesInsideTheLoop() {
     ivan.conference.registerAll();
     // The lookup wait dispatched the own registration, whose answer went out
     // through the same send buffer before the looked-up send finished.
-    const QStringList sent = describeLog(network);
+    const QStringList sent = describeVisibleLog(network);
     const QString ownAnswer = wire(kIvanIP, kIvanIP, answer(u"ИВАН"_s));
     const QString toPetr = wire(kIvanIP, kPetrIP, registration(u"ИВАН"_s));
     QVERIFY(sent.contains(ownAnswer));

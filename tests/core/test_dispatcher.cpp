@@ -37,6 +37,7 @@ class DispatcherTest : public QObject {
     void datagramLongerThanTheBuffer();
     void relayedEntries_data();
     void relayedEntries();
+    void relayedFloodIsBoundedPerSender();
     void randomDatagramsKeepTheListsSound();
 };
 
@@ -136,7 +137,7 @@ void DispatcherTest::receivedDatagram() {
     QTEST(ivan.roster(), "roster");
     QTEST(ivan.directory(), "directory");
     QStringList replies;
-    for (const FakeDatagram& sent : network.log().mid(1)) {
+    for (const FakeDatagram& sent : visibleLog(network).mid(1)) {
         QCOMPARE(sent.from, kOwnIP);
         QCOMPARE(sent.to, kForeignIP);
         replies.append(Cp1251::decode(sent.bytes));
@@ -196,7 +197,42 @@ void DispatcherTest::relayedEntries() {
     network.inject(kForeignIP, kOwnIP, bytes(text));
     network.flush();
     QTEST(petr.directory(), "directory");
-    QCOMPARE(network.log().size(), 1);  // no answer
+    QCOMPARE(visibleLog(network).size(), 1);  // no answer
+}
+
+void DispatcherTest::relayedFloodIsBoundedPerSender() {
+    FakeNetwork network;
+    ConferencePeer petr(network, kOwnIP, u"ПЕТР"_s, {u"A _|_ 1"_s});
+    qint64 now = 0;
+    petr.conference.setClock([&] { return now; });
+    QList<QPair<QString, int>> refusals;
+    connect(&petr.conference, &Conference::entriesRefused, this,
+            [&](const QString& from, int count) {
+                refusals.append({from, count});
+            });
+    auto relay = [&](const QString& from, int first, int count, const QString& keyword) {
+        for (int i = first; i < first + count; ++i) {
+            network.inject(from, kOwnIP,
+                           bytes(u"~#&!^~:"_s + keyword +
+                                 u"X~_^BN%1 _|_ 10.9.%2.%3"_s.arg(i).arg(i / 250).arg(i % 250)));
+        }
+        network.flush();
+    };
+    relay(kForeignIP, 0, 3000, u"NEWADDR:"_s);
+    QCOMPARE(petr.directory().size(), 1 + RelayLimit::kPerMinute);
+    QCOMPARE(refusals.size(), 2000);
+    QCOMPARE(refusals.last(), qMakePair(kForeignIP, 2000));
+    // Moves of held lines count too; entries already held cost nothing.
+    relay(kForeignIP, 0, 10, u"EDITADDR:"_s);
+    relay(kForeignIP, 0, 10, u"NEWADDR:"_s);
+    QCOMPARE(refusals.last().second, 2010);
+    QCOMPARE(petr.directory().at(1), u"N0 _|_ 10.9.0.0"_s);
+    // Another sender has its own share, and a minute later so has the first.
+    relay(u"10.0.0.8"_s, 5000, 10, u"NEWADDR:"_s);
+    now += RelayLimit::kWindowMs;
+    relay(kForeignIP, 3000, 10, u"NEWADDR:"_s);
+    QCOMPARE(petr.directory().size(), 1 + RelayLimit::kPerMinute + 20);
+    QCOMPARE(refusals.size(), 2010);
 }
 
 // Random datagrams built from the protocol's own pieces and random bytes:
@@ -252,7 +288,7 @@ void DispatcherTest::randomDatagramsKeepTheListsSound() {
     }
 
     QVERIFY(ivan.errors.isEmpty());
-    for (const FakeDatagram& sent : network.log()) {
+    for (const FakeDatagram& sent : visibleLog(network)) {
         if (sent.from == kOwnIP) {
             QVERIFY(sent.bytes.size() > 0 && sent.bytes.size() <= 255);
         }

@@ -3,6 +3,7 @@
 #include "core/RosterOrder.h"
 #include "core/SelfName.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -18,6 +19,9 @@ class EntriesTest : public QObject {
     void replaceAtMinusOneAppendsWithoutSelection();
     void indexOfIgnoresCase();
     void rosterSortsIndependentlyOfLocale();
+    void matchKeyAgreesWithCompare();
+    void caseVariantsAreOneLine();
+    void indexFollowsEveryEdit();
 };
 
 void EntriesTest::makeEntryNormalisesBothParts() {
@@ -137,6 +141,185 @@ void EntriesTest::rosterSortsIndependentlyOfLocale() {
     QVERIFY(compareRosterLines(u"АБ", u"АБВ") < 0);
     QVERIFY(compareRosterLines(u"Ё", u"Ж") < 0);
     QVERIFY(compareRosterLines(u"Е", u"ё") < 0);
+}
+
+namespace {
+
+// The first line equal to text ignoring case, read line by line: the answer
+// the index must give.
+int scanIndex(const QStringList& lines, const QString& text) {
+    for (int i = 0; i < lines.size(); ++i) {
+        if (lines.at(i).compare(text, Qt::CaseInsensitive) == 0) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+QString ucs4(char32_t code) {
+    return QString::fromUcs4(&code, 1);
+}
+
+// Lines that differ in case only, in several scripts, then a pair of code
+// points beyond 0x10000 that fold together (Deseret), lone surrogates, and
+// a line that is never there.
+QStringList probeLines() {
+    return {u"Иван _|_ 10.0.0.1"_s,
+            u"ИВАН _|_ 10.0.0.1"_s,
+            u"ПЁТР _|_ 10.0.0.2"_s,
+            u"пётр _|_ 10.0.0.2"_s,
+            u"ПЕТР _|_ 10.0.0.2"_s,
+            u"A"_s,
+            u"a"_s,
+            QString(),
+            u"ß"_s,
+            u"ẞ"_s,
+            ucs4(0x10400),
+            ucs4(0x10428),
+            QString(QChar(0xDC00)),
+            QString(QChar(0xD801)) + u"A"_s,
+            QString(QChar(0xD801)) + u"a"_s,
+            u"nowhere"_s};
+}
+
+// Every probe is found where a plain scan finds it, for both questions.
+bool indexAgreesWithScan(const EntryList& list, const QStringList& probes = probeLines()) {
+    const QStringList lines = list.lines();
+    for (const QString& probe : probes) {
+        const int expected = scanIndex(lines, probe);
+        if (list.indexOf(probe) != expected || list.contains(probe) != (expected >= 0)) {
+            qWarning() << "probe" << probe << "expected" << expected << "got" << list.indexOf(probe)
+                       << list.contains(probe) << "in" << lines;
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+void EntriesTest::matchKeyAgreesWithCompare() {
+    // Every code point against its other cases: equal keys exactly when
+    // compare calls them equal, and one unit folds as QChar folds it.
+    int checked = 0;
+    for (char32_t code = 0; code <= QChar::LastValidCodePoint; ++code) {
+        if (QChar::isSurrogate(code)) {
+            continue;
+        }
+        const char32_t cases[] = {QChar::toUpper(code), QChar::toLower(code),
+                                  QChar::toTitleCase(code), QChar::toCaseFolded(code)};
+        if (code < 0x10000 && EntryList::matchKey(ucs4(code)) != ucs4(QChar::toCaseFolded(code))) {
+            QFAIL(qPrintable(u"U+%1 is not folded as QChar folds it"_s.arg(code, 0, 16)));
+        }
+        for (const char32_t other : cases) {
+            if (other == code) {
+                continue;
+            }
+            ++checked;
+            const bool equal = ucs4(code).compare(ucs4(other), Qt::CaseInsensitive) == 0;
+            if (equal != (EntryList::matchKey(ucs4(code)) == EntryList::matchKey(ucs4(other)))) {
+                QFAIL(qPrintable(u"U+%1 and U+%2"_s.arg(code, 0, 16).arg(other, 0, 16)));
+            }
+        }
+    }
+    QVERIFY(checked > 2000);
+
+    // Lines of several units, surrogates among them, pair by pair.
+    const QStringList lines =
+        probeLines() +
+        QStringList{u"КИРИЛЛИЦА и Latin"_s,          u"кириллица И lATIN"_s,
+                    QString(QChar(0xD801)),          QString(QChar(0xDC28)),
+                    u"x"_s + ucs4(0x10400) + u"y"_s, u"X"_s + ucs4(0x10428) + u"Y"_s};
+    for (const QString& a : lines) {
+        for (const QString& b : lines) {
+            QCOMPARE(EntryList::matchKey(a) == EntryList::matchKey(b),
+                     a.compare(b, Qt::CaseInsensitive) == 0);
+        }
+    }
+}
+
+void EntriesTest::caseVariantsAreOneLine() {
+    EntryList list(EntryList::Order::AsGiven);
+    list.setLines({u"Пётр _|_ 10.0.0.2"_s, u"Иван _|_ 10.0.0.1"_s, u"ИВАН _|_ 10.0.0.1"_s});
+    QVERIFY(list.contains(u"иВаН _|_ 10.0.0.1"_s));
+    QCOMPARE(list.indexOf(u"ИВАН _|_ 10.0.0.1"_s), 1);  // the first of the two
+    QVERIFY(!list.contains(u"ИВАН _|_ 10.0.0.10"_s));
+    QVERIFY(!list.contains(u"ПЕТР _|_ 10.0.0.2"_s));  // Е is not Ё
+    list.remove(1);
+    QCOMPARE(list.indexOf(u"иван _|_ 10.0.0.1"_s), 1);
+    list.remove(1);
+    QVERIFY(!list.contains(u"иван _|_ 10.0.0.1"_s));
+
+    EntryList roster(EntryList::Order::Sorted);
+    roster.setLines({u"ИВАН _|_ 10.0.0.1"_s, u"Иван _|_ 10.0.0.1"_s});
+    roster.remove(0);
+    QVERIFY(roster.contains(u"иван _|_ 10.0.0.1"_s));
+    roster.remove(0);
+    QVERIFY(!roster.contains(u"иван _|_ 10.0.0.1"_s));
+}
+
+void EntriesTest::indexFollowsEveryEdit() {
+    // The list's methods and edits made straight on the model, as a view or
+    // a command could make them, in a long random mix, checked after each
+    // step. The roster's order folds unit by unit, so a pair beyond 0x10000
+    // is not one line to it: its probes stop before them.
+    QRandomGenerator random(19);  // fixed, so that a failure repeats
+    for (const EntryList::Order order : {EntryList::Order::AsGiven, EntryList::Order::Sorted}) {
+        const bool sorted = order == EntryList::Order::Sorted;
+        const QStringList probes = sorted ? probeLines().mid(0, 10) : probeLines();
+        EntryList list(order);
+        QStringListModel& model = *list.model();
+        for (int step = 0; step < 2000; ++step) {
+            const QString text = probes.at(random.bounded(int(probes.size())));
+            const int rows = list.count();
+            const int at = random.bounded(-1, rows + 2);
+            const int many = random.bounded(1, 4);
+            switch (random.bounded(sorted ? 4 : 11)) {
+                case 0:
+                    list.add(text);
+                    break;
+                case 1:
+                    list.remove(at);
+                    break;
+                case 2:
+                    list.insert(at, text);
+                    list.setSelectedIndex(at);
+                    break;
+                case 3:
+                    if (random.bounded(20) == 0) {
+                        list.setLines(random.bounded(2) == 0 ? QStringList() : probes);
+                    }
+                    break;
+                // The rest would unsort a sorted list.
+                case 4:
+                    list.replace(at, text);
+                    break;
+                case 5:
+                    model.setData(model.index(at), text);
+                    break;
+                case 6:
+                    model.insertRows(std::clamp(at, 0, rows), many);  // empty lines
+                    break;
+                case 7:
+                    model.removeRows(std::max(at, 0), std::min(many, rows - std::max(at, 0)));
+                    break;
+                case 8:
+                    model.moveRows(QModelIndex(), 0, std::min(many, rows), QModelIndex(), rows);
+                    break;
+                case 9:
+                    model.setItemData(model.index(at), {{Qt::DisplayRole, text}});
+                    model.clearItemData(model.index(rows - at));
+                    break;
+                case 10:
+                    model.sort(0,
+                               random.bounded(2) == 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
+                    break;
+            }
+            if (!indexAgreesWithScan(list, probes)) {
+                QFAIL(qPrintable(u"step %1"_s.arg(step)));
+            }
+        }
+    }
 }
 
 QTEST_APPLESS_MAIN(EntriesTest)

@@ -11,7 +11,8 @@ xdotool finds every letter of the line in the keymap.
 
 Checked, on the wire and at the peer, waiting with generous time-outs:
 registrations and their answers; the typed chat line reaching every roster
-member with the exact bytes; a link-check request answered; a relayed entry
+member with the exact bytes (between the copies, which confirm lines, the same
+bytes with the line's id behind a NUL); a link-check request answered; a relayed entry
 saved in the receiving copy's directory file after SIGTERM; the exit notices
 sent at that end.
 
@@ -195,6 +196,16 @@ class Scenario:
                            and d.get("dst") == address(dst) and d["dport"] == 333
                            and d["hex"] == expected)
 
+    def wire_carries_chat(self, src: int, dst: int, text: str, what: str) -> None:
+        """A chat line between two copies of this version carries its id behind
+        a NUL; the text before it is exactly what every copy shows."""
+        expected = cp1251(text).hex()
+        tagged = expected + "00" + b"VSID:".hex()
+        self.wire.wait_for(what, lambda d: d.get("src") == address(src)
+                           and d.get("dst") == address(dst) and d["dport"] == 333
+                           and (d["hex"] == expected or (d["hex"].startswith(tagged)
+                                                         and len(d["hex"]) == len(tagged) + 16)))
+
     def barrier(self, host: int, name: str) -> None:
         """Datagrams from one sender are handled in order: once a link-check
         request is answered, everything the peer sent before it has been handled."""
@@ -303,7 +314,7 @@ class Scenario:
         line = "АННА: " + message
         self.peer_receives(1, line, "typed chat line")
         for _, host in COPIES[1:]:
-            self.wire_carries(1, host, line, f"chat line to copy {host}")
+            self.wire_carries_chat(1, host, line, f"chat line to copy {host}")
         self.ok("a line typed into the window reaches every roster member byte for byte")
 
     def check_relayed_entry_and_exit(self) -> None:

@@ -30,6 +30,10 @@ void FakeNetwork::detach(FakeEndpoint* endpoint) {
 
 void FakeNetwork::transmit(const QString& from, const QString& to, const QByteArray& bytes) {
     log_.append(FakeDatagram{from, to, bytes});
+    if (loss_ && loss_(log_.constLast())) {
+        ++lost_;
+        return;
+    }
     ++pending_;
     // The receiver is looked up at delivery, so an endpoint that goes away in
     // between simply misses the datagram, as a closed program would.

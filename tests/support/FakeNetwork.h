@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class FakeEndpoint;
 
 // One datagram as it was sent: the sender's address, the destination address
@@ -35,6 +37,13 @@ class FakeNetwork : public QObject {
     // resolved.
     void addHostName(const QString& name, const QString& address);
 
+    // Decides for each datagram sent from now on whether the network loses
+    // it: a lost datagram is in the log but never delivered. None: no loss.
+    using LossRule = std::function<bool(const FakeDatagram&)>;
+    void setLoss(LossRule rule) { loss_ = std::move(rule); }
+    // Datagrams lost so far.
+    [[nodiscard]] int lost() const { return lost_; }
+
     // Number of datagrams sent but not yet delivered (or dropped).
     [[nodiscard]] int pending() const { return pending_; }
 
@@ -62,6 +71,8 @@ class FakeNetwork : public QObject {
     QHash<QString, FakeEndpoint*> endpoints_;
     QHash<QString, QString> hostNames_;
     QList<FakeDatagram> log_;
+    LossRule loss_;
+    int lost_ = 0;
     int pending_ = 0;
     int delivered_ = 0;
 };

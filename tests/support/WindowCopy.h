@@ -57,6 +57,8 @@ inline MainWindowUi findWidgets(const QWidget& window) {
     VESMAR_FIND(aboutButton);
     VESMAR_FIND(receiveOffLabel);
     VESMAR_FIND(lostDatagramsLabel);
+    VESMAR_FIND(undeliveredLabel);
+    VESMAR_FIND(refusedEntriesLabel);
     VESMAR_FIND(sweepLine);
     VESMAR_FIND(pages);
     VESMAR_FIND(registerButton);

@@ -14,6 +14,7 @@
 #include "app/views/ConversationLog.h"
 #include "app/views/UniformListView.h"
 #include "app/window/ClockText.h"
+#include "app/window/ReachabilityTips.h"
 #include "core/ConferenceTexts.h"
 #include "core/Session.h"
 #include "net/UdpEndpoint.h"
@@ -32,6 +33,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QWindow>
 
@@ -48,6 +50,7 @@ MainWindow::MainWindow(Session& session, QWidget* parent)
     ui_.directoryView->setSelectionModel(conference.directory().selectionModel());
     ui_.rosterView->setModel(conference.roster().model());
     ui_.rosterView->setSelectionModel(conference.roster().selectionModel());
+    new ReachabilityTips(ui_.directoryView, conference.reachability(), this);
 
     alerts_ = new AttentionAlerts(
         AttentionAlerts::Widgets{
@@ -134,6 +137,8 @@ void MainWindow::connectSession() {
             });
     connect(&conference, &Conference::sendRefused, this,
             [this](const QString& notice) { messages_.tell(notice); });
+    connect(&conference.receipts(), &Receipts::notDelivered, this, &MainWindow::showNotDelivered);
+    connect(&conference, &Conference::entriesRefused, this, &MainWindow::noteRefusedEntries);
 }
 
 void MainWindow::connectDesktop() {
@@ -292,6 +297,41 @@ void MainWindow::showStartupNotices() {
 void MainWindow::showLostDatagrams(quint64 lost) {
     ui_.lostDatagramsLabel->setText(ConferenceTexts::lostDatagrams(lost));
     ui_.lostDatagramsLabel->setVisible(lost > 0);
+}
+
+void MainWindow::showNotDelivered(const QStringList& names) {
+    const QString text = ConferenceTexts::notDelivered(names);
+    showInStatus(ui_.undeliveredLabel, text,
+                 text + u'\n' +
+                     ConferenceTexts::notDeliveredInAll(
+                         session_.conference().receipts().notDeliveredInAll()));
+}
+
+void MainWindow::noteRefusedEntries(const QString& fromIP, int refusedInAll) {
+    refusedFrom_ = fromIP;
+    refusedInAll_ = refusedInAll;
+    if (refusedEntriesTimer_ == nullptr) {
+        refusedEntriesTimer_ = new QTimer(this);
+        refusedEntriesTimer_->setSingleShot(true);
+        refusedEntriesTimer_->setInterval(250);
+        connect(refusedEntriesTimer_, &QTimer::timeout, this, [this] {
+            const QString text = ConferenceTexts::entriesRefused(refusedFrom_, refusedInAll_);
+            showInStatus(ui_.refusedEntriesLabel, text, text);
+        });
+    }
+    if (!refusedEntriesTimer_->isActive()) {
+        refusedEntriesTimer_->start();
+    }
+}
+
+void MainWindow::showInStatus(QLabel* label, const QString& text, const QString& toolTip) {
+    // The status line is one row; a long list of names must not push the
+    // clock and the About button out of the window.
+    constexpr int kMaxWidth = 320;
+    label->setText(label->fontMetrics().elidedText(text, Qt::ElideRight, kMaxWidth));
+    label->setToolTip(toolTip);
+    label->setAccessibleName(text);
+    label->setVisible(true);
 }
 
 void MainWindow::endUnattended() {

@@ -16,6 +16,8 @@ class DirectoryCommands;
 class EventSounds;
 class LogCommands;
 class NetworkSweep;
+class QLabel;
+class QTimer;
 class Session;
 class TrayIcon;
 
@@ -67,6 +69,12 @@ class MainWindow : public QWidget {
     void openContextMenuFromKeyboard();
     void moveFocusToMessage();
     void showLostDatagrams(quint64 lost);
+    void showNotDelivered(const QStringList& names);
+    // A flood of refused entries updates the status line a few times a
+    // second, not once per datagram.
+    void noteRefusedEntries(const QString& fromIP, int refusedInAll);
+    // A status label's text, cut to fit with its whole text in the tooltip.
+    static void showInStatus(QLabel* label, const QString& text, const QString& toolTip);
     void end();
 
     Session& session_;
@@ -83,4 +91,7 @@ class MainWindow : public QWidget {
     CorrespondentDialog* correspondentDialog_ = nullptr;
     AboutBox* aboutBox_ = nullptr;
     bool startupNoticesShown_ = false;
+    QTimer* refusedEntriesTimer_ = nullptr;
+    QString refusedFrom_;
+    int refusedInAll_ = 0;
 };

@@ -155,11 +155,19 @@ QWidget* MainWindowUi::setupStatusLine(QWidget* window) {
     lostDatagramsLabel = make<QLabel>(u"lostDatagramsLabel"_s, statusLine);
     lostDatagramsLabel->setStyleSheet(u"color: #b00000;"_s);
     lostDatagramsLabel->hide();
+    undeliveredLabel = make<QLabel>(u"undeliveredLabel"_s, statusLine);
+    undeliveredLabel->setStyleSheet(u"color: #b00000;"_s);
+    undeliveredLabel->hide();
+    refusedEntriesLabel = make<QLabel>(u"refusedEntriesLabel"_s, statusLine);
+    refusedEntriesLabel->setStyleSheet(u"color: #b00000;"_s);
+    refusedEntriesLabel->hide();
 
     layout->addWidget(clockLabel);
     layout->addSpacing(16);
     layout->addWidget(receiveOffLabel);
     layout->addWidget(lostDatagramsLabel);
+    layout->addWidget(undeliveredLabel);
+    layout->addWidget(refusedEntriesLabel);
     layout->addStretch(1);
     layout->addWidget(menuHint);
     layout->addSpacing(8);

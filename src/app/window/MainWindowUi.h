@@ -29,8 +29,10 @@ struct MainWindowUi {
     // Status line.
     QLabel* clockLabel = nullptr;
     QToolButton* aboutButton = nullptr;
-    QLabel* receiveOffLabel = nullptr;     // shown while the port could not be bound
-    QLabel* lostDatagramsLabel = nullptr;  // shown once a datagram was lost on arrival
+    QLabel* receiveOffLabel = nullptr;      // shown while the port could not be bound
+    QLabel* lostDatagramsLabel = nullptr;   // shown once a datagram was lost on arrival
+    QLabel* undeliveredLabel = nullptr;     // shown once a line went unconfirmed
+    QLabel* refusedEntriesLabel = nullptr;  // shown once relayed entries were refused
     // Above the status line, shown while a network search runs and after it.
     SweepProgressLine* sweepLine = nullptr;
 

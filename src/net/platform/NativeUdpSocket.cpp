@@ -64,7 +64,9 @@ quint16 NativeUdpSocket::localPort() const {
 int NativeUdpSocket::sendTo(std::span<const char> data, quint32 address, quint16 port) {
     const sockaddr_in sa = socketAddress(address, port);
     for (;;) {
-        const ssize_t sent = ::sendto(handle_, data.data(), data.size(), 0,
+        // Never blocks: the send queue of a socket fills with datagrams to
+        // neighbours that never answer, and a blocked send freezes the window.
+        const ssize_t sent = ::sendto(handle_, data.data(), data.size(), MSG_DONTWAIT,
                                       reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
         if (sent >= 0) {
             return 0;
@@ -142,18 +144,31 @@ int NativeUdpSocket::countKernelDrops() {
     return 0;
 }
 
-int NativeUdpSocket::growReceiveBuffer(int bytes) {
-    // SO_RCVBUFFORCE passes the system's limit for a program allowed to
-    // administer the network; everyone else gets SO_RCVBUF, capped there.
-    if (::setsockopt(handle_, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) != 0) {
-        (void)::setsockopt(handle_, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+namespace {
+
+// The privileged option passes the system's limit for a program allowed to
+// administer the network; everyone else gets the plain one, capped there.
+// Gives the size the system granted.
+int growBuffer(int handle, int forcedOption, int option, int bytes) {
+    if (::setsockopt(handle, SOL_SOCKET, forcedOption, &bytes, sizeof bytes) != 0) {
+        (void)::setsockopt(handle, SOL_SOCKET, option, &bytes, sizeof bytes);
     }
     int granted = 0;
     socklen_t length = sizeof granted;
-    if (::getsockopt(handle_, SOL_SOCKET, SO_RCVBUF, &granted, &length) != 0) {
+    if (::getsockopt(handle, SOL_SOCKET, option, &granted, &length) != 0) {
         return 0;
     }
     return granted;
+}
+
+}  // namespace
+
+int NativeUdpSocket::growSendBuffer(int bytes) {
+    return growBuffer(handle_, SO_SNDBUFFORCE, SO_SNDBUF, bytes);
+}
+
+int NativeUdpSocket::growReceiveBuffer(int bytes) {
+    return growBuffer(handle_, SO_RCVBUFFORCE, SO_RCVBUF, bytes);
 }
 
 std::optional<quint32> NativeUdpSocket::parseNumericAddress(const QByteArray& text) {

@@ -35,8 +35,9 @@ class NativeUdpSocket {
     NativeUdpSocket(const NativeUdpSocket&) = delete;
     NativeUdpSocket& operator=(const NativeUdpSocket&) = delete;
 
-    // Creates the socket (closing one that is open). Sends block while the
-    // system's send queue is full; receives never block.
+    // Creates the socket (closing one that is open). Neither sends nor
+    // receives block: a datagram the send queue has no room for is dropped,
+    // as the network may drop any datagram (see growSendBuffer).
     [[nodiscard]] int open();
     void close();
     [[nodiscard]] bool isOpen() const { return handle_ >= 0; }
@@ -72,6 +73,11 @@ class NativeUdpSocket {
     // limit where the program may (a privileged program), else as far as
     // the system allows. Gives the size the system granted.
     int growReceiveBuffer(int bytes);
+    // The same for the send queue. Datagrams to a neighbour that does not
+    // answer the address resolution wait in it for seconds; a queue larger
+    // than the system's wait list for one neighbour cannot be filled by them,
+    // so a directory of absent hosts costs nothing to the hosts that answer.
+    int growSendBuffer(int bytes);
 
     // The text as a numeric IPv4 address by the rules of inet_addr: one to
     // four parts, each decimal, octal (leading 0) or hexadecimal (0x); the

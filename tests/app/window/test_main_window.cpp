@@ -1,4 +1,5 @@
 #include "app/window/ClockText.h"
+#include "support/ConferencePeer.h"
 #include "support/ModalWatch.h"
 #include "support/WindowCopy.h"
 
@@ -46,7 +47,7 @@ struct ShownWindow {
     // What the window sent so far: chat lines and registrations.
     [[nodiscard]] int sent(const QString& part) const {
         int count = 0;
-        for (const FakeDatagram& datagram : network.log()) {
+        for (const FakeDatagram& datagram : visibleLog(network)) {
             count += Cp1251::decode(datagram.bytes).contains(part) ? 1 : 0;
         }
         return count;

@@ -1,0 +1,7 @@
+#include "core/SteadyClock.h"
+
+#include <QDeadlineTimer>
+
+SteadyClock systemSteadyClock() {
+    return [] { return QDeadlineTimer::current().deadline(); };
+}
