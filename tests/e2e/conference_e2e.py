@@ -143,6 +143,21 @@ def free_display() -> int:
     raise Failure("no free X display number")
 
 
+def start_display(spawn) -> int:
+    """Starts Xvfb on a free display through spawn (command, log name) and waits
+    for its socket. -noreset: Xvfb resets the keymap when its last client
+    leaves, which would undo setxkbmap as soon as setxkbmap itself disconnects."""
+    display = free_display()
+    spawn(["Xvfb", f":{display}", "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+           "-noreset"], "xvfb.log")
+    deadline = time.monotonic() + WAIT
+    while not os.path.exists(f"/tmp/.X11-unix/X{display}"):
+        if time.monotonic() > deadline:
+            raise Failure("Xvfb did not start")
+        time.sleep(0.1)
+    return display
+
+
 def write_program_directory(root: str, binary: str, name: str, host: int) -> str:
     folder = os.path.join(root, f"copy{host}")
     os.makedirs(folder)
@@ -247,16 +262,7 @@ class Scenario:
 
     def start(self) -> None:
         self.net.open()
-        display = free_display()
-        # -noreset: Xvfb resets the keymap when its last client leaves, which
-        # would undo setxkbmap as soon as setxkbmap itself disconnects.
-        self.spawn(["Xvfb", f":{display}", "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-                    "-noreset"], "xvfb.log")
-        deadline = time.monotonic() + WAIT
-        while not os.path.exists(f"/tmp/.X11-unix/X{display}"):
-            if time.monotonic() > deadline:
-                raise Failure("Xvfb did not start")
-            time.sleep(0.1)
+        display = start_display(self.spawn)
         self.x_env = dict(os.environ, DISPLAY=f":{display}")
         # Before the window's copy starts, so that it reads the final keymap.
         self.set_keyboard_layouts()

@@ -75,14 +75,7 @@ class SweepScenario(base.Scenario):
 
     def start(self) -> None:
         self.net.open()
-        display = base.free_display()
-        self.spawn(["Xvfb", f":{display}", "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-                    "-noreset"], "xvfb.log")
-        deadline = time.monotonic() + WAIT
-        while not os.path.exists(f"/tmp/.X11-unix/X{display}"):
-            if time.monotonic() > deadline:
-                raise Failure("Xvfb did not start")
-            time.sleep(0.1)
+        display = base.start_display(self.spawn)
         self.x_env = dict(os.environ, DISPLAY=f":{display}")
         python = sys.executable
         here = base.HERE
