@@ -24,6 +24,13 @@ WINEPATH="$(windows_path "$dlldir");$(windows_path /usr/lib/gcc/x86_64-w64-mingw
 WINEPATH+=";$(windows_path /usr/x86_64-w64-mingw32/lib)"
 export WINEPATH
 
+# Wine keeps the Unix QT_* variables (meant for Linux Qt programs) from
+# Windows programs and passes WINEQT_* on as QT_* instead: the tests' own
+# settings, as QT_QPA_PLATFORM=offscreen, must reach the Windows Qt.
+while IFS='=' read -r name _; do
+    case "$name" in QT_*) export "WINE$name=${!name}" ;; esac
+done < <(env)
+
 # One prefix set-up at a time; tests run in parallel would otherwise race.
 mkdir -p "$(dirname "$prefix")"
 exec 9>"$prefix.lock"
@@ -37,7 +44,22 @@ fi
 flock -u 9
 exec 9>&-
 
-if [ -z "${DISPLAY:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" wine "$@"
+# The offscreen platform of Qt for Windows reads its fonts from a folder.
+export WINEQT_QPA_FONTDIR=${WINEQT_QPA_FONTDIR:-Z:/usr/share/fonts/truetype/dejavu}
+
+# What a QtTest program prints to its standard output is lost between the
+# Windows program and the Unix pipe under Wine, so a test writes its report
+# to a file, shown here once it has ended.
+report=""
+if x86_64-w64-mingw32-objdump -p "$1" 2>/dev/null | grep -ci "DLL Name: Qt6Test.dll" >/dev/null; then
+    report=$(mktemp --suffix=.txt)
+    trap 'rm -f "$report"' EXIT
+    set -- "$@" -o "$(printf 'Z:%s' "$report"),txt"
 fi
-exec wine "$@"
+
+run=(wine "$@")
+[ -z "${DISPLAY:-}" ] && run=(xvfb-run -a -n 81 -s "-screen 0 1024x768x24 -nolisten tcp" "${run[@]}")
+status=0
+"${run[@]}" || status=$?
+[ -n "$report" ] && cat "$report"
+exit "$status"
