@@ -62,6 +62,9 @@ tools/pack-windows.sh build-windows "$qt"
 
 if [ "$with_tests" = 1 ]; then
     t0=$SECONDS
-    ctest --test-dir build-windows --output-on-failure
+    # One virtual display for the whole run, which every Wine process of the
+    # tests shares (Wine needs one even for Qt's offscreen platform).
+    xvfb-run -a -n 81 -s "-screen 0 1024x768x24 -nolisten tcp" \
+        ctest --test-dir build-windows --output-on-failure
     echo "Tests under Wine: $((SECONDS - t0)) s"
 fi

@@ -22,6 +22,7 @@ system_dlls=" advapi32.dll authz.dll bcrypt.dll comctl32.dll comdlg32.dll crypt3
     iphlpapi.dll kernel32.dll mpr.dll msimg32.dll msvcrt.dll ncrypt.dll netapi32.dll ntdll.dll
     ole32.dll oleaut32.dll rpcrt4.dll secur32.dll setupapi.dll shcore.dll shell32.dll shlwapi.dll
     user32.dll userenv.dll uxtheme.dll version.dll winmm.dll winspool.drv ws2_32.dll wtsapi32.dll "
+system_dlls=" $(echo $system_dlls) "
 
 stage=$build/package
 folder=$stage/Vesmar

@@ -210,8 +210,11 @@ class Scenario:
             directory.write(directory_bytes(WINDOWS, PEER))
 
     def prepare_wine(self) -> None:
-        """A Windows 10 prefix, and its wineserver started here, outside the
-        namespaces, so that every Wine process of the test shares it."""
+        """A Windows 10 prefix, and its wineserver started inside the Windows
+        copy's namespace. Wine's sockets are made by the wineserver, so they
+        live in the wineserver's namespace, whichever namespace the program
+        was started in: a wineserver outside would put the Windows copy's
+        port 333 on the machine's own network."""
         env = dict(self.wine_env())
         env.pop("DISPLAY")
         if not os.path.exists(os.path.join(self.prefix, ".windows10")):
@@ -220,8 +223,25 @@ class Scenario:
                            capture_output=True, timeout=300)
             subprocess.run(["wineserver", "-w"], env=env, timeout=300)
             open(os.path.join(self.prefix, ".windows10"), "w").close()
-        subprocess.run(["wineserver", "-p"], env=env, check=True, timeout=60)
+        # A wineserver of this prefix still running elsewhere (from the
+        # prefix's set-up, or the tests) would be used instead.
+        subprocess.run(["wineserver", "-k"], env=env, capture_output=True, timeout=60)
+        subprocess.run(["wineserver", "-w"], env=env, capture_output=True, timeout=60)
+        subprocess.run(self.net.exec_in(WINDOWS, "wineserver", "-p"), env=env, check=True,
+                       timeout=60)
         self.wineserver_env = env
+
+    def check_socket_in_namespace(self) -> None:
+        """The Windows copy's port 333 is open inside its namespace and not
+        on the machine's own network."""
+        inside = subprocess.run(self.net.exec_in(WINDOWS, "ss", "-uanH", "sport", "= :333"),
+                                capture_output=True, text=True, check=True).stdout
+        outside = subprocess.run(["ss", "-uanpH", "sport", "= :333"], capture_output=True,
+                                 text=True, check=True).stdout
+        if not inside.strip():
+            raise Failure("the Windows copy's port 333 is not open in its namespace")
+        if "wineserver" in outside or "Vesmar.exe" in outside:
+            raise Failure(f"the Windows copy's port 333 is open outside its namespace: {outside}")
 
     def start(self) -> None:
         self.unpack()
@@ -252,7 +272,9 @@ class Scenario:
 
         self.copies[WINDOWS] = self.start_windows_copy("windows.log")
         self.windows[WINDOWS] = self.find_window(WINDOWS)
-        self.ok("the Windows program's window «Зовница» maps under Wine")
+        self.check_socket_in_namespace()
+        self.ok("the Windows program's window «Зовница» maps under Wine; its port 333 is "
+                "open in its namespace")
         env = dict(os.environ, QT_QPA_PLATFORM="xcb", DISPLAY=self.x_env["DISPLAY"],
                    ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "detect_leaks=0"))
         self.copies[LINUX] = self.spawn(
@@ -403,7 +425,10 @@ class Scenario:
     def check_close(self) -> None:
         self.screenshot("windows-and-linux.png")
         since_peer, since_wire = self.peer.mark(), self.wire.mark()
-        self.xdotool("key", "--window", self.windows[WINDOWS], "alt+F4")
+        # The keyboard focus back in the window (the second start's message
+        # had it), then Alt+F4, which Windows turns into the window's close.
+        self.click(self.windows[WINDOWS], *MESSAGE_FIELD)
+        self.xdotool("key", "alt+F4")
         try:
             code = self.copies[WINDOWS].wait(timeout=WAIT)
         except subprocess.TimeoutExpired:
@@ -453,8 +478,9 @@ class Scenario:
 # Where, in the Windows window, the recipient choice «Выборочно» and the
 # roster's first row are (window coordinates; the layout is the program's
 # own and does not depend on the display).
-PRIVATE_CHOICE = (0, 0)
-ROSTER_FIRST_ROW = (0, 0)
+PRIVATE_CHOICE = (203, 119)
+ROSTER_FIRST_ROW = (455, 78)
+MESSAGE_FIELD = (197, 81)
 
 
 def main() -> int:
