@@ -23,7 +23,7 @@ for arg in "$@"; do
 done
 
 packages=(cmake ninja-build zip nsis g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
-    binutils-mingw-w64-x86-64 qt6-base-dev-tools qt6-translations-l10n xz-utils)
+    binutils-mingw-w64-x86-64 qt6-base-dev qt6-base-dev-tools qt6-translations-l10n xz-utils)
 [ "$with_tests" = 1 ] && packages+=(wine wine64 xvfb xauth python3)
 missing=()
 for p in "${packages[@]}"; do
@@ -51,7 +51,6 @@ else
     options+=(-DVESMAR_TESTS=OFF)
 fi
 command -v ccache >/dev/null && options+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-[ -n "${VESMAR_LINUX_PROGRAM:-}" ] && options+=("-DVESMAR_LINUX_PROGRAM=$VESMAR_LINUX_PROGRAM")
 
 t0=$SECONDS
 "$qt/bin/qt-cmake" -S . -B build-windows -G Ninja "${options[@]}" >/dev/null
@@ -67,4 +66,13 @@ if [ "$with_tests" = 1 ]; then
     xvfb-run -a -n 81 -s "-screen 0 1024x768x24 -nolisten tcp" \
         ctest --test-dir build-windows --output-on-failure
     echo "Tests under Wine: $((SECONDS - t0)) s"
+    if [ -n "${VESMAR_LINUX_PROGRAM:-}" ]; then
+        t0=$SECONDS
+        status=0
+        python3 tests/e2e/windows_e2e.py build-windows/Vesmar-windows-x64.zip \
+            "$VESMAR_LINUX_PROGRAM" build-windows/wine || status=$?
+        # 77: skipped (no root, no network namespaces); said why above.
+        [ "$status" -eq 0 ] || [ "$status" -eq 77 ] || exit "$status"
+        echo "Windows/Linux end-to-end test: $((SECONDS - t0)) s"
+    fi
 fi
