@@ -6,9 +6,9 @@
 ;
 ;   makensis -INPUTCHARSET UTF8 -DSOURCE=<folder> -DVERSION=<x.y> -DOUTFILE=<exe> Vesmar.nsi
 
-Unicode true
+; A 64-bit installer for a 64-bit program: it runs where the program runs.
+Target amd64-unicode
 !include "MUI2.nsh"
-!include "x64.nsh"
 
 !define APP_NAME "Зовница"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Vesmar"
@@ -24,6 +24,7 @@ VIAddVersionKey /LANG=1049 "ProductName" "${APP_NAME}"
 VIAddVersionKey /LANG=1049 "FileDescription" "Установка программы ${APP_NAME}"
 VIAddVersionKey /LANG=1049 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=1049 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=1049 "LegalCopyright" "Vesmar"
 
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
@@ -32,10 +33,6 @@ VIAddVersionKey /LANG=1049 "ProductVersion" "${VERSION}"
 !insertmacro MUI_LANGUAGE "Russian"
 
 Function .onInit
-    ${IfNot} ${RunningX64}
-        MessageBox MB_ICONSTOP "Программа работает только в 64-разрядной Windows."
-        Abort
-    ${EndIf}
     SetRegView 64
 FunctionEnd
 
