@@ -9,7 +9,6 @@
 #include <QElapsedTimer>
 #include <QTest>
 
-#include <cerrno>
 #include <thread>
 
 using namespace Qt::StringLiterals;
@@ -147,16 +146,6 @@ class UdpEndpointTest : public QObject {
         QCOMPARE(bindFailureMessage(state, u"Cannot assign requested address"_s,
                                     u"/opt/Зовница/vesmar"_s, 333),
                  expected);
-    }
-
-    // Only "would block" and "interrupted" mean "not now"; a code that holds
-    // every bit of EAGAIN is still another error.
-    void toleratedErrors() {
-        static_assert((ENOTBLK & EAGAIN) == EAGAIN);
-        QVERIFY(NativeUdpSocket::isTolerated(EWOULDBLOCK));
-        QVERIFY(NativeUdpSocket::isTolerated(EINTR));
-        QVERIFY(!NativeUdpSocket::isTolerated(ENOTBLK));
-        QVERIFY(!NativeUdpSocket::isTolerated(EBADF));
     }
 
     // The address texts the endpoint writes and takes as literals.

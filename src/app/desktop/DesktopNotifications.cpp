@@ -1,5 +1,6 @@
 #include "app/desktop/DesktopNotifications.h"
 
+#include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -30,17 +31,25 @@ QDBusMessage call(const QString& method) {
 
 }  // namespace
 
+struct DesktopNotifications::Bus {
+    explicit Bus(const QDBusConnection& bus) : connection(bus) {}
+    explicit Bus(const QString& name) : connection(name) {}
+    QDBusConnection connection;
+};
+
 DesktopNotifications::DesktopNotifications(QObject* parent)
-    : QObject(parent), bus_(QString()), sessionBus_(true) {
+    : QObject(parent), bus_(std::make_unique<Bus>(QString())), sessionBus_(true) {
     updateTimer_.setSingleShot(true);
     connect(&updateTimer_, &QTimer::timeout, this, &DesktopNotifications::sendWhenDue);
 }
 
 DesktopNotifications::DesktopNotifications(const QDBusConnection& bus, QObject* parent)
-    : QObject(parent), bus_(bus) {
+    : QObject(parent), bus_(std::make_unique<Bus>(bus)) {
     updateTimer_.setSingleShot(true);
     connect(&updateTimer_, &QTimer::timeout, this, &DesktopNotifications::sendWhenDue);
 }
+
+DesktopNotifications::~DesktopNotifications() = default;
 
 QString DesktopNotifications::bodyText(const QString& latest, int count) {
     if (count <= 1) {
@@ -54,20 +63,20 @@ void DesktopNotifications::show(const QString& text) {
     ++count_;
     pending_ = true;
     if (std::exchange(sessionBus_, false)) {
-        bus_ = QDBusConnection::sessionBus();
+        bus_->connection = QDBusConnection::sessionBus();
     }
-    if (!bus_.isConnected()) {
+    if (!bus_->connection.isConnected()) {
         failed();
         return;
     }
     if (!connected_) {
         connected_ = true;
-        bus_.connect(kService, kPath, kInterface, u"ActionInvoked"_s, this,
-                     SLOT(onActionInvoked(uint, QString)));
-        bus_.connect(kService, kPath, kInterface, u"ActivationToken"_s, this,
-                     SLOT(onActivationToken(uint, QString)));
-        bus_.connect(kService, kPath, kInterface, u"NotificationClosed"_s, this,
-                     SLOT(onClosed(uint, uint)));
+        bus_->connection.connect(kService, kPath, kInterface, u"ActionInvoked"_s, this,
+                                 SLOT(onActionInvoked(uint, QString)));
+        bus_->connection.connect(kService, kPath, kInterface, u"ActivationToken"_s, this,
+                                 SLOT(onActivationToken(uint, QString)));
+        bus_->connection.connect(kService, kPath, kInterface, u"NotificationClosed"_s, this,
+                                 SLOT(onClosed(uint, uint)));
     }
     if (!capabilitiesKnown_) {
         requestCapabilities();
@@ -82,7 +91,7 @@ void DesktopNotifications::requestCapabilities() {
     }
     askingCapabilities_ = true;
     auto* watcher = new QDBusPendingCallWatcher(
-        bus_.asyncCall(call(u"GetCapabilities"_s), kCallTimeoutMs), this);
+        bus_->connection.asyncCall(call(u"GetCapabilities"_s), kCallTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this](QDBusPendingCallWatcher* answer) {
                 answer->deleteLater();
@@ -126,7 +135,8 @@ void DesktopNotifications::send() {
     pending_ = false;
     inFlight_ = true;
     lastSent_.start();
-    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(notify, kCallTimeoutMs), this);
+    auto* watcher =
+        new QDBusPendingCallWatcher(bus_->connection.asyncCall(notify, kCallTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, generation = generation_](QDBusPendingCallWatcher* answer) {
                 sent(answer, generation);
@@ -143,7 +153,7 @@ void DesktopNotifications::sent(QDBusPendingCallWatcher* answer, quint64 generat
     }
     if (generation != generation_) {
         // Withdrawn while the service was creating it.
-        bus_.asyncCall(call(u"CloseNotification"_s) << reply.value());
+        bus_->connection.asyncCall(call(u"CloseNotification"_s) << reply.value());
         sendWhenDue();
         return;
     }
@@ -174,7 +184,7 @@ void DesktopNotifications::withdraw() {
     token_.clear();
     chosenId_ = 0;
     if (id_ != 0) {
-        bus_.asyncCall(call(u"CloseNotification"_s) << std::exchange(id_, 0u));
+        bus_->connection.asyncCall(call(u"CloseNotification"_s) << std::exchange(id_, 0u));
     }
 }
 

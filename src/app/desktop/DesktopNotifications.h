@@ -1,11 +1,13 @@
 #pragma once
 
-#include <QDBusConnection>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
+#include <memory>
+
+class QDBusConnection;
 class QDBusPendingCallWatcher;
 
 // Calls the user back through the desktop's notification service
@@ -19,6 +21,9 @@ class QDBusPendingCallWatcher;
 // Every call is asynchronous: the GUI thread never waits for the service.
 // Nothing touches the bus before the first event. Where no service answers,
 // unavailable() is emitted and the caller asks for attention its own way.
+//
+// Windows has no such service: there the notification is a message of the
+// program's tray icon, where it shows one (windows/DesktopNotifications.cpp).
 class DesktopNotifications : public QObject {
     Q_OBJECT
   public:
@@ -30,6 +35,7 @@ class DesktopNotifications : public QObject {
     explicit DesktopNotifications(QObject* parent = nullptr);
     // The same on another bus.
     DesktopNotifications(const QDBusConnection& bus, QObject* parent);
+    ~DesktopNotifications() override;
 
     // One more event to report; text is shown as plain text, whatever it holds.
     void show(const QString& text);
@@ -59,7 +65,8 @@ class DesktopNotifications : public QObject {
     void sent(QDBusPendingCallWatcher* answer, quint64 generation);
     void failed();
 
-    QDBusConnection bus_;
+    struct Bus;  // the connection to the bus, where the system has one
+    std::unique_ptr<Bus> bus_;
     bool sessionBus_ = false;  // bus_ is to be the session bus, at the first event
     bool connected_ = false;   // the service's signals are connected
     bool capabilitiesKnown_ = false;

@@ -8,13 +8,13 @@
 #include <cerrno>
 
 InstanceLock::~InstanceLock() {
-    if (fd_ >= 0) {
-        ::close(fd_);
+    if (handle_ != -1) {
+        ::close(static_cast<int>(handle_));
     }
 }
 
 InstanceLock::Result InstanceLock::acquire(const QString& directory) {
-    if (fd_ >= 0) {
+    if (handle_ != -1) {
         return Result::Acquired;
     }
     const QByteArray path = QFile::encodeName(directory);
@@ -31,6 +31,6 @@ InstanceLock::Result InstanceLock::acquire(const QString& directory) {
         ::close(fd);
         return error == EWOULDBLOCK ? Result::HeldByAnother : Result::Unavailable;
     }
-    fd_ = fd;
+    handle_ = fd;
     return Result::Acquired;
 }

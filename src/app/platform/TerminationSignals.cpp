@@ -36,17 +36,34 @@ extern "C" void onTerminationSignal(int signalNumber) {
 
 }  // namespace
 
-TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
+// The pipe's read end and the notifier that watches it.
+struct TerminationSignals::Watch {
+    int readFd = -1;
+    QSocketNotifier* notifier = nullptr;
+};
+
+TerminationSignals::TerminationSignals(QObject* parent)
+    : QObject(parent), watch_(std::make_unique<Watch>()) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
         throw Exception(u"Cannot create the signal pipe"_s);
     }
-    readFd_ = fds[0];
+    const int readFd = fds[0];
+    watch_->readFd = readFd;
     g_writeFd = fds[1];
     g_received = 0;
 
-    notifier_ = new QSocketNotifier(readFd_, QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, &TerminationSignals::readPipe);
+    watch_->notifier = new QSocketNotifier(readFd, QSocketNotifier::Read, this);
+    connect(watch_->notifier, &QSocketNotifier::activated, this, [this, readFd] {
+        unsigned char byte = 0;
+        int last = 0;
+        while (::read(readFd, &byte, 1) == 1) {
+            last = byte;
+        }
+        if (last != 0) {
+            emit requested(last);
+        }
+    });
 
     struct sigaction action {};
     action.sa_handler = &onTerminationSignal;
@@ -67,7 +84,7 @@ TerminationSignals::~TerminationSignals() {
     const int writeFd = g_writeFd;
     g_writeFd = -1;
     ::close(writeFd);
-    ::close(readFd_);
+    ::close(watch_->readFd);
 }
 
 void TerminationSignals::armDeadline(int milliseconds) {
@@ -79,16 +96,4 @@ void TerminationSignals::armDeadline(int milliseconds) {
             ::write(STDERR_FILENO, line.constData(), static_cast<size_t>(line.size()));
         ::_exit(EXIT_FAILURE);
     }).detach();
-}
-
-void TerminationSignals::readPipe() {
-    unsigned char byte = 0;
-    ssize_t got = 0;
-    int last = 0;
-    while ((got = ::read(readFd_, &byte, 1)) == 1) {
-        last = byte;
-    }
-    if (last != 0) {
-        emit requested(last);
-    }
 }

@@ -2,12 +2,19 @@
 
 #include <QObject>
 
-class QSocketNotifier;
+#include <memory>
 
-// SIGTERM, SIGINT and SIGHUP as a Qt signal on the GUI thread. The signal
-// handler only writes one byte to a pipe; a socket notifier on the pipe's
-// other end emits requested() from the event loop. A second signal, while the
-// first is still being handled, ends the process at once.
+// A request from outside to end the program, as a Qt signal on the GUI
+// thread: on Linux SIGTERM, SIGINT and SIGHUP, on Windows the end of the
+// session (log-off, shut-down) and the console's Ctrl+C, Ctrl+Break and
+// close. A second request, while the first is still being handled, ends the
+// process at once.
+//
+// On Linux the signal handler only writes one byte to a pipe; a socket
+// notifier on the pipe's other end emits requested() from the event loop.
+// On Windows, where the process is killed soon after the session's end has
+// been announced, the announcement itself runs the event loop until the
+// program has ended its own way (see the Windows file).
 //
 // One object per process; it restores the default handlers when destroyed.
 class TerminationSignals : public QObject {
@@ -23,12 +30,12 @@ class TerminationSignals : public QObject {
     static void armDeadline(int milliseconds);
 
   signals:
-    // The first termination signal arrived; signalNumber says which.
+    // The first request arrived; signalNumber says which (SIGTERM for the
+    // end of a Windows session, SIGINT for Ctrl+C).
     void requested(int signalNumber);
 
   private:
-    void readPipe();
-
-    int readFd_ = -1;
-    QSocketNotifier* notifier_ = nullptr;
+    // What the system's side holds: the pipe, or the session's watch.
+    struct Watch;
+    std::unique_ptr<Watch> watch_;
 };

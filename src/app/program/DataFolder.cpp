@@ -5,7 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
+#include "app/platform/UserFolder.h"
 
 using namespace Qt::StringLiterals;
 
@@ -32,7 +32,7 @@ DataFolderPlaces dataFolderPlaces(const QString& programDirectory) {
     // data out of the system's folders.
     places.installed =
         canonicalFolder(programDirectory) == canonicalFolder(QStringLiteral(VESMAR_INSTALL_BINDIR));
-    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    const QString config = userConfigurationFolder();
     if (!config.isEmpty()) {
         places.userDirectory = withSeparator(config) + u"Vesmar/"_s;
     }

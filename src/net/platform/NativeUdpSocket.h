@@ -93,5 +93,5 @@ class NativeUdpSocket {
     [[nodiscard]] static UdpEndpoint::BindState bindStateFor(int error);
 
   private:
-    int handle_ = -1;
+    qintptr handle_ = -1;
 };

@@ -17,6 +17,6 @@ class ProbeSocket : public ProbeSender {
     Result send(quint32 address, const QByteArray& datagram) override;
 
   private:
-    int handle_ = -1;
+    qintptr handle_ = -1;
     quint16 port_;
 };

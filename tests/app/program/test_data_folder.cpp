@@ -1,5 +1,6 @@
 #include "app/platform/FolderAccess.h"
 #include "app/platform/InstanceLock.h"
+#include "app/platform/UserFolder.h"
 #include "app/program/DataFolder.h"
 #include "core/DataFiles.h"
 #include "support/FileBytes.h"
@@ -8,8 +9,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -23,6 +22,8 @@ class DataFolderTest : public QObject {
     void laterStartsKeepTheUsersFiles();
     void lockFollowsTheFolder();
     void readOnlyFolderIsNotWritable();
+    void writableCheckLeavesNoTrace();
+    void perUserFolderIsTheSystemsOwn();
 
   private:
     std::unique_ptr<QTemporaryDir> root_;
@@ -125,11 +126,43 @@ void DataFolderTest::lockFollowsTheFolder() {
 
 void DataFolderTest::readOnlyFolderIsNotWritable() {
     QVERIFY(isWritableFolder(places_.programDirectory));
-    if (::geteuid() == 0) {
-        QSKIP("root may write to any folder of a writable file system");
-    }
+    const auto before = QFile::permissions(places_.programDirectory);
     QVERIFY(QFile::setPermissions(places_.programDirectory, QFile::ReadOwner | QFile::ExeOwner));
+    // Root, and on Windows anyone the folder's access list lets in, may
+    // write to the folder whatever its permission bits say.
+    QFile probe(places_.programDirectory + u"probe"_s);
+    if (probe.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        probe.remove();
+        QFile::setPermissions(places_.programDirectory, before);
+        QSKIP("this user may write to the folder whatever its permissions say");
+    }
     QVERIFY(!isWritableFolder(places_.programDirectory));
+}
+
+// The check leaves nothing behind, and a folder that does not exist is not
+// writable.
+void DataFolderTest::writableCheckLeavesNoTrace() {
+    QVERIFY(isWritableFolder(places_.programDirectory));
+    QVERIFY(isWritableFolder(places_.programDirectory));
+    QCOMPARE(QDir(places_.programDirectory)
+                 .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+             QStringList());
+    QVERIFY(!isWritableFolder(places_.programDirectory + u"missing"_s));
+}
+
+// Where the executable's folder cannot be written, the data files go to the
+// system's per-user folder for settings, in a folder of their own.
+void DataFolderTest::perUserFolderIsTheSystemsOwn() {
+    const QString base = userConfigurationFolder();
+    QVERIFY(!base.isEmpty());
+    QVERIFY(!base.endsWith(u'/'));
+    QCOMPARE(dataFolderPlaces(places_.programDirectory).userDirectory, base + u"/Vesmar/"_s);
+    // On Windows the roaming application data, as the system names it.
+    const QString appData = qEnvironmentVariable("APPDATA");
+    if (!appData.isEmpty()) {
+        QCOMPARE(QDir(base).canonicalPath(),
+                 QDir(QDir::fromNativeSeparators(appData)).canonicalPath());
+    }
 }
 
 QTEST_MAIN(DataFolderTest)

@@ -1,6 +1,4 @@
 #include "app/dialogs/AboutBox.h"
-#include "app/platform/InstanceLock.h"
-#include "app/platform/TerminationSignals.h"
 #include "app/program/Application.h"
 #include "app/program/ErrorReport.h"
 #include "app/program/OrderlyShutdown.h"
@@ -21,7 +19,6 @@
 #include <QTextEdit>
 #include <QTimer>
 
-#include <csignal>
 #include <stdexcept>
 
 using namespace Qt::StringLiterals;
@@ -87,8 +84,6 @@ class ShellTest : public QObject {
     void everyLocaleKeepsSecondsAndLosesZone();
     void clockTextFormats_data();
     void clockTextFormats();
-    void instanceLockIsPerDirectory();
-    void terminationSignalArrivesAsQtSignal();
     void orderlyShutdownClosesBoxesThenWindow();
     void aboutBox();
 };
@@ -220,43 +215,6 @@ void ShellTest::clockTextFormats() {
     text.replace(u' ', u'\u202F').replace(u"\u202F\u202F"_s, u"  "_s);  // CLDR spacing varies
     expected.replace(u' ', u'\u202F').replace(u"\u202F\u202F"_s, u"  "_s);
     QCOMPARE(text, expected);
-}
-
-void ShellTest::instanceLockIsPerDirectory() {
-    QTemporaryDir base;
-    const QString a = base.filePath(u"a"_s);
-    const QString b = base.filePath(u"b"_s);
-    QVERIFY(QDir().mkpath(a) && QDir().mkpath(b));
-    QVERIFY(QFile::link(a, base.filePath(u"link-to-a"_s)));
-
-    auto first = std::make_unique<InstanceLock>();
-    QCOMPARE(first->acquire(a), InstanceLock::Result::Acquired);
-    QVERIFY(first->held());
-    {
-        InstanceLock second;
-        QCOMPARE(second.acquire(a), InstanceLock::Result::HeldByAnother);
-        QVERIFY(!second.held());
-        InstanceLock throughLink;
-        QCOMPARE(throughLink.acquire(base.filePath(u"link-to-a"_s)),
-                 InstanceLock::Result::HeldByAnother);
-        InstanceLock other;
-        QCOMPARE(other.acquire(b), InstanceLock::Result::Acquired);
-    }
-    first.reset();  // released, as at the end of a process
-    InstanceLock again;
-    QCOMPARE(again.acquire(a), InstanceLock::Result::Acquired);
-
-    InstanceLock missing;
-    QCOMPARE(missing.acquire(base.filePath(u"none"_s)), InstanceLock::Result::Unavailable);
-}
-
-void ShellTest::terminationSignalArrivesAsQtSignal() {
-    TerminationSignals signalsObject;
-    QSignalSpy spy(&signalsObject, &TerminationSignals::requested);
-    QCOMPARE(::raise(SIGHUP), 0);
-    QVERIFY(spy.wait());
-    QCOMPARE(spy.count(), 1);
-    QCOMPARE(spy.first().first().toInt(), SIGHUP);
 }
 
 void ShellTest::orderlyShutdownClosesBoxesThenWindow() {
