@@ -4,9 +4,11 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QGuiApplication>
+#include <QWindow>
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -64,19 +66,25 @@ BOOL WINAPI onConsoleEvent(DWORD type) {
 struct TerminationSignals::Watch : QAbstractNativeEventFilter {
     explicit Watch(TerminationSignals* owner) : owner_(owner) {}
 
-    bool nativeEventFilter(const QByteArray& eventType, void* message,
-                           qintptr* /*result*/) override {
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override {
         if (eventType != "windows_generic_MSG") {
             return false;
         }
         const MSG* msg = static_cast<const MSG*>(message);
         if (msg->message == WM_QUERYENDSESSION) {
+            // Qt answers that the session may end.
             begin();
-        } else if (msg->message == WM_ENDSESSION && msg->wParam != FALSE) {
+            return false;
+        }
+        if (msg->message == WM_ENDSESSION && msg->wParam != FALSE) {
             begin();
             finish();
+            // Answered here: the window this message came to has been
+            // closed, its native window destroyed, while the loop ran; Qt
+            // must not look for it any more.
+            *result = 0;
+            return true;
         }
-        // Qt answers both messages itself.
         return false;
     }
 
@@ -89,12 +97,20 @@ struct TerminationSignals::Watch : QAbstractNativeEventFilter {
         }
     }
 
-    void finish() {
+    // Runs the event loop until no window of the program is left on screen
+    // (the main window closed, boxes first) or the budget is spent.
+    static void finish() {
         const QDeadlineTimer deadline(kSessionEndBudgetMs);
-        while (::WaitForSingleObject(g_ended, 0) != WAIT_OBJECT_0 && !deadline.hasExpired()) {
+        while (anyWindowShown() && !deadline.hasExpired()) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, kPumpSliceMs);
             QCoreApplication::sendPostedEvents();
         }
+    }
+
+    static bool anyWindowShown() {
+        const QWindowList windows = QGuiApplication::topLevelWindows();
+        return std::any_of(windows.begin(), windows.end(),
+                           [](const QWindow* window) { return window->isVisible(); });
     }
 
     TerminationSignals* owner_;
