@@ -9,10 +9,10 @@
 // A portable copy, whose executable sits in a folder it may write, keeps its
 // files there. An installed copy (the folder cannot be written, or it is the
 // folder the program was installed to) keeps them in the per-user
-// configuration folder, ~/.config/Vesmar/. A data file missing there is first
-// copied in from the executable's folder or from the package's shared data
-// folder, so an administrator can hand out a starting directory and settings;
-// those copies are read, never written.
+// configuration folder, ~/.config/Vesmar/ (%APPDATA%\Vesmar\ on Windows).
+// A data file missing there is first copied in from the executable's folder
+// or from the package's shared data folder, so an administrator can hand out
+// a starting directory and settings; those copies are read, never written.
 struct DataFolderPlaces {
     QString programDirectory;  // the executable's folder, ending in "/"
     bool programDirectoryWritable = false;

@@ -10,8 +10,10 @@
 #include <span>
 
 // One IPv4 datagram socket and the few system calls the endpoint makes on it.
-// Every platform call of the network layer lives in this file pair, so a port
-// to another system replaces these two files and nothing else.
+// Every socket call of the endpoint lives behind this header: Linux in
+// NativeUdpSocket.cpp, Windows (Winsock 2) in windows/NativeUdpSocket.cpp.
+// Error codes are the system's own: errno values on Linux, WSA codes on
+// Windows.
 //
 // Addresses are IPv4 addresses in host byte order (127.0.0.1 is 0x7F000001),
 // ports are in host byte order. Functions that can fail give 0 or the
@@ -58,7 +60,7 @@ class NativeUdpSocket {
     // none waited or the read failed; error says which: a tolerated code, see
     // isTolerated, when none waited). kernelDrops is set
     // to the system's count of datagrams it dropped for want of buffer room,
-    // when the system reports it (see countKernelDrops).
+    // when the system reports it (see countKernelDrops; Windows never does).
     struct Batch {
         int count = 0;
         int error = 0;
