@@ -363,8 +363,8 @@ class Scenario:
         text = "только тебе"
         line = "*>" + NAMES[WINDOWS] + ": " + text
         self.type_line(WINDOWS, text)
-        line_id = self.wire_chat_with_id(WINDOWS, LINUX, line, "the private line ОКНА -> ЛИНУКС",
-                                         since=since_wire)
+        line_id = self.wire_chat_with_id(WINDOWS, LINUX, line,
+                                         "the private line ОКНА -> ЛИНУКС", since=since_wire)
         self.wire_exact(LINUX, WINDOWS, PREFIX + "VSACK:" + line_id,
                         "the receipt of the private line", since=since_wire)
         # A link check to the peer after the line: once it is answered, the
