@@ -1,0 +1,536 @@
+#!/usr/bin/env python3
+"""The Windows program under Wine and a Linux copy on one test network.
+
+The Windows copy runs from the unpacked zip (Vesmar.exe with its DLLs) under
+Wine in a network namespace of its own, the Linux copy in another, a scripted
+peer (plain UDP) in a third; the hub namespace holds the bridge, where every
+delivered datagram is recorded. Both windows are on one Xvfb display, the
+lines are typed into them with xdotool.
+
+Checked on the wire and at the peer:
+- the Windows window «Зовница» maps; both copies register with each other and
+  with the peer, and the Windows copy answers the peer's registration with
+  exactly the answer and its name, and a link check with its name;
+- a line typed into the Windows window reaches the peer as NAME: text in
+  Windows-1251, from port 333 to port 333, and the Linux copy with its id,
+  which the Linux copy confirms; a line typed into the Linux window reaches
+  the Windows copy byte for byte with its id, and the Windows copy confirms it;
+- a private line from the Windows copy to the Linux copy alone;
+- a second start of the Windows program is refused («Программа уже
+  запущена !») and leaves the first untouched;
+- closing the Windows window (Alt+F4) sends its exit notices and leaves
+  Vesmar.ini and ListCorr.dat beside Vesmar.exe in Windows-1251 with CRLF
+  line ends.
+
+Usage: windows_e2e.py <Vesmar-windows-x64.zip or its unpacked Vesmar folder>
+                      <the Linux Vesmar> [<Wine prefix>]
+Without a prefix a new one is made in a temporary folder (about 20 s). Exits 77
+(skipped) where network namespaces, Xvfb, xdotool, setxkbmap or Wine are not
+available.
+"""
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import zipfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import conference_e2e as base  # noqa: E402
+from conference_e2e import Failure, JsonLines  # noqa: E402
+
+SKIP = 77
+PREFIX = "~#&!^~:"
+SUBNET = "10.233.81."
+WINDOWS, LINUX, PEER = 1, 2, 4
+NAMES = {WINDOWS: "ОКНА", LINUX: "ЛИНУКС", PEER: "ПИР"}
+WAIT = 60.0
+HERE = os.path.dirname(os.path.abspath(__file__))
+# The displays this test may use.
+DISPLAYS = range(81, 90)
+
+
+def cp1251(text: str) -> bytes:
+    return text.encode("cp1251")
+
+
+def address(host: int) -> str:
+    return SUBNET + str(host)
+
+
+def entry(host: int) -> str:
+    return f"{NAMES[host]} _|_ {address(host)}"
+
+
+def directory_bytes(*hosts: int) -> bytes:
+    return b"".join(cp1251(entry(host)) + b"\r\n" for host in hosts)
+
+
+def settings_bytes(host: int) -> bytes:
+    # No alerts: a window that came forward would take the keyboard focus
+    # from the window the lines are typed into.
+    return cp1251(f"[ANY]\r\nMyName={NAMES[host]}\r\nYesPopUp_Mess=0\r\nYesPopUp_Corr=0\r\n"
+                  "YesBeep_Mess=0\r\nYesBeep_Corr=0\r\n")
+
+
+def free_display() -> int:
+    for number in DISPLAYS:
+        if not os.path.exists(f"/tmp/.X11-unix/X{number}") and not os.path.exists(
+                f"/tmp/.X{number}-lock"):
+            return number
+    raise Failure("no free X display number in :81-:89")
+
+
+class Scenario:
+    def __init__(self, package: str, linux_binary: str, prefix: str, workdir: str):
+        self.package = package
+        self.linux_binary = linux_binary
+        self.prefix = prefix
+        self.workdir = workdir
+        self.net = base.TestNetwork(tag="ws-", groups={h: [h] for h in (WINDOWS, LINUX, PEER)},
+                                    subnet=SUBNET)
+        self.children: list[subprocess.Popen] = []
+        self.copies: dict[int, subprocess.Popen] = {}
+        self.windows: dict[int, str] = {}
+        self.checks = 0
+
+    # -- helpers ------------------------------------------------------------
+
+    def spawn(self, command: list[str], log_name: str, env=None, capture=False, cwd=None):
+        log = open(os.path.join(self.workdir, log_name), "wb")
+        process = subprocess.Popen(
+            command, env=env, cwd=cwd, stdin=subprocess.PIPE if capture else subprocess.DEVNULL,
+            stdout=subprocess.PIPE if capture else log, stderr=log, text=capture)
+        self.children.append(process)
+        return process
+
+    def ok(self, what: str) -> None:
+        self.checks += 1
+        print(f"ok {self.checks} - {what}", flush=True)
+
+    def x_tool(self, *command: str, timeout: float = WAIT) -> str:
+        result = subprocess.run(command, env=self.x_env, check=True,
+                                capture_output=True, text=True, timeout=timeout)
+        return result.stdout.strip()
+
+    def xdotool(self, *args: str) -> str:
+        return self.x_tool("xdotool", *args)
+
+    def wine_env(self) -> dict:
+        env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all",
+                   WINEDLLOVERRIDES="mscoree,mshtml=", DISPLAY=self.x_env["DISPLAY"])
+        env.pop("WINEPATH", None)  # the zip's folder has every DLL the program needs
+        return env
+
+    def peer_send(self, host: int, text: str) -> None:
+        self.peer.process.stdin.write(
+            '{"to": "%s", "hex": "%s"}\n' % (address(host), cp1251(text).hex()))
+        self.peer.process.stdin.flush()
+
+    def peer_receives(self, host: int, text: str, what: str, since: int = 0) -> dict:
+        expected = cp1251(text).hex()
+        return self.peer.wait_for(what, lambda d: d.get("from") == address(host)
+                                  and d["hex"] == expected, since=since)
+
+    def wire_carries(self, src: int, dst: int, payload_hex_test, what: str,
+                     since: int = 0) -> dict:
+        return self.wire.wait_for(what, lambda d: d.get("src") == address(src)
+                                  and d.get("dst") == address(dst) and d["sport"] == 333
+                                  and d["dport"] == 333 and payload_hex_test(d["hex"]),
+                                  since=since)
+
+    def wire_exact(self, src: int, dst: int, text: str, what: str, since: int = 0) -> dict:
+        expected = cp1251(text).hex()
+        return self.wire_carries(src, dst, lambda h: h == expected, what, since)
+
+    def wire_chat_with_id(self, src: int, dst: int, text: str, what: str,
+                          since: int = 0) -> str:
+        """A chat line between newer copies: the text, a NUL, "VSID:" and eight
+        hex digits. Returns the id."""
+        tagged = cp1251(text).hex() + "00" + b"VSID:".hex()
+        found = self.wire_carries(src, dst, lambda h: h.startswith(tagged)
+                                  and len(h) == len(tagged) + 16, what, since)
+        return bytes.fromhex(found["hex"][len(tagged):]).decode("ascii")
+
+    def find_window(self, host: int) -> str:
+        """The window titled «Зовница» of one copy; Wine's windows carry the
+        process id of the Wine process that made them."""
+        pid = self.copies[host].pid
+        deadline = time.monotonic() + WAIT
+        while True:
+            try:
+                found = self.xdotool("search", "--onlyvisible", "--all", "--pid", str(pid),
+                                     "--name", "^Зовница$")
+                if found:
+                    return found.splitlines()[0]
+            except subprocess.CalledProcessError:
+                pass  # no such window yet
+            if time.monotonic() > deadline:
+                raise Failure(f"no window «Зовница» of {NAMES[host]} within {WAIT:.0f} s")
+            time.sleep(0.3)
+
+    def type_line(self, host: int, text: str) -> None:
+        window = self.windows[host]
+        self.xdotool("windowfocus", "--sync", window)
+        focused = self.xdotool("getwindowfocus", "-f")
+        if focused != window:
+            raise Failure(f"{NAMES[host]}'s window {window} did not get the keyboard focus "
+                          f"({focused} has it)")
+        self.xdotool("type", "--delay", "40", text)
+        self.xdotool("key", "Return")
+
+    def start_windows_copy(self, log_name: str) -> subprocess.Popen:
+        return self.spawn(self.net.exec_in(WINDOWS, "wine", os.path.join(self.win_folder,
+                                                                         "Vesmar.exe")),
+                          log_name, env=self.wine_env(), cwd=self.win_folder)
+
+    # -- the scenario -------------------------------------------------------
+
+    def unpack(self) -> None:
+        self.win_folder = os.path.join(self.workdir, "windows", "Vesmar")
+        if os.path.isdir(self.package):
+            shutil.copytree(self.package, self.win_folder)
+        else:
+            with zipfile.ZipFile(self.package) as archive:
+                archive.extractall(os.path.join(self.workdir, "windows"))
+        if not os.path.isfile(os.path.join(self.win_folder, "Vesmar.exe")):
+            raise Failure(f"{self.package} holds no Vesmar/Vesmar.exe")
+        with open(os.path.join(self.win_folder, "Vesmar.ini"), "wb") as ini:
+            ini.write(settings_bytes(WINDOWS))
+        with open(os.path.join(self.win_folder, "ListCorr.dat"), "wb") as directory:
+            directory.write(directory_bytes(LINUX, PEER))
+        self.linux_folder = os.path.join(self.workdir, "linux")
+        os.makedirs(self.linux_folder)
+        shutil.copy2(self.linux_binary, os.path.join(self.linux_folder, "Vesmar"))
+        with open(os.path.join(self.linux_folder, "Vesmar.ini"), "wb") as ini:
+            ini.write(settings_bytes(LINUX))
+        with open(os.path.join(self.linux_folder, "ListCorr.dat"), "wb") as directory:
+            directory.write(directory_bytes(WINDOWS, PEER))
+
+    def prepare_wine(self) -> None:
+        """A Windows 10 prefix, and its wineserver started inside the Windows
+        copy's namespace. Wine's sockets are made by the wineserver, so they
+        live in the wineserver's namespace, whichever namespace the program
+        was started in: a wineserver outside would put the Windows copy's
+        port 333 on the machine's own network."""
+        env = dict(self.wine_env())
+        env.pop("DISPLAY")
+        if not os.path.exists(os.path.join(self.prefix, ".windows10")):
+            subprocess.run(["wineboot", "-i"], env=env, capture_output=True, timeout=300)
+            subprocess.run(["wine", "winecfg", "/v", "win10"], env=env, check=True,
+                           capture_output=True, timeout=300)
+            subprocess.run(["wineserver", "-w"], env=env, timeout=300)
+            open(os.path.join(self.prefix, ".windows10"), "w").close()
+        # A wineserver of this prefix still running elsewhere (from the
+        # prefix's set-up, or the tests) would be used instead.
+        subprocess.run(["wineserver", "-k"], env=env, capture_output=True, timeout=60)
+        subprocess.run(["wineserver", "-w"], env=env, capture_output=True, timeout=60)
+        subprocess.run(self.net.exec_in(WINDOWS, "wineserver", "-p"), env=env, check=True,
+                       timeout=60)
+        self.wineserver_env = env
+
+    def check_socket_in_namespace(self) -> None:
+        """The Windows copy's port 333 is open inside its namespace and not
+        on the machine's own network."""
+        inside = subprocess.run(self.net.exec_in(WINDOWS, "ss", "-uanH", "sport", "= :333"),
+                                capture_output=True, text=True, check=True).stdout
+        outside = subprocess.run(["ss", "-uanpH", "sport", "= :333"], capture_output=True,
+                                 text=True, check=True).stdout
+        if not inside.strip():
+            raise Failure("the Windows copy's port 333 is not open in its namespace")
+        if "wineserver" in outside or "Vesmar.exe" in outside:
+            raise Failure(f"the Windows copy's port 333 is open outside its namespace: {outside}")
+
+    def start(self) -> None:
+        self.unpack()
+        self.net.open()
+        display = free_display()
+        self.spawn(["Xvfb", f":{display}", "-screen", "0", "2000x1100x24", "-nolisten", "tcp",
+                    "-noreset"], "xvfb.log")
+        deadline = time.monotonic() + WAIT
+        while not os.path.exists(f"/tmp/.X11-unix/X{display}"):
+            if time.monotonic() > deadline:
+                raise Failure("Xvfb did not start")
+            time.sleep(0.1)
+        self.x_env = dict(os.environ, DISPLAY=f":{display}")
+        # A Cyrillic and a Latin group, so that xdotool finds every letter in
+        # the keymap and never remaps a key while it types. Cyrillic first:
+        # the lines typed are Cyrillic, and a letter in the first group needs
+        # no group switch, which Wine sometimes sees a key too late.
+        self.x_tool("setxkbmap", "-layout", "ru,us")
+        self.prepare_wine()
+
+        python = sys.executable
+        self.wire = JsonLines(self.spawn(
+            self.net.exec_in("hub", python, os.path.join(HERE, "wire_sniffer.py"), "port"),
+            "sniffer.log", capture=True), "wire")
+        self.wire.wait_for("sniffer start", lambda d: d.get("ready"))
+        self.peer = JsonLines(self.spawn(
+            self.net.exec_in(PEER, python, os.path.join(HERE, "udp_peer.py")),
+            "peer.log", capture=True), "peer")
+        self.peer.wait_for("peer start", lambda d: d.get("ready"))
+
+        self.copies[WINDOWS] = self.start_windows_copy("windows.log")
+        self.windows[WINDOWS] = self.find_window(WINDOWS)
+        self.check_socket_in_namespace()
+        self.ok("the Windows program's window «Зовница» maps under Wine; its port 333 is "
+                "open in its namespace")
+        env = dict(os.environ, QT_QPA_PLATFORM="xcb", DISPLAY=self.x_env["DISPLAY"],
+                   ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "detect_leaks=0"))
+        self.copies[LINUX] = self.spawn(
+            self.net.exec_in(LINUX, os.path.join(self.linux_folder, "Vesmar")), "linux.log",
+            env=env)
+        self.windows[LINUX] = self.find_window(LINUX)
+        # Both windows open in the middle of the screen; without a window
+        # manager the later one covers the other, and the mouse clicks meant
+        # for the Windows window would land on it.
+        self.xdotool("windowmove", "--sync", self.windows[LINUX], "1340", "0")
+
+    def check_registration(self) -> None:
+        for host in (WINDOWS, LINUX):
+            self.peer_receives(host, PREFIX + "MYNAMEIS2:" + NAMES[host],
+                               f"registration of {NAMES[host]} at the peer")
+        # The Windows copy started first, so its registration to the Linux
+        # copy may have found nobody; the Linux copy's registration and the
+        # answer to it are the handshake in that direction.
+        self.wire_exact(LINUX, WINDOWS, PREFIX + "MYNAMEIS2:" + NAMES[LINUX],
+                        "registration ЛИНУКС -> ОКНА")
+        self.wire_exact(WINDOWS, LINUX, PREFIX + "MYNAMEIS3:" + NAMES[WINDOWS],
+                        "answer ОКНА -> ЛИНУКС")
+        self.wire_exact(WINDOWS, LINUX, PREFIX + "MYNAMEIS2:" + NAMES[WINDOWS],
+                        "registration ОКНА -> ЛИНУКС")
+        self.ok("the Windows and the Linux copy register with each other and answer")
+
+        since = self.peer.mark()
+        self.peer_send(WINDOWS, PREFIX + "MYNAMEIS2:" + NAMES[PEER])
+        self.peer_receives(WINDOWS, PREFIX + "MYNAMEIS3:" + NAMES[WINDOWS],
+                           "the answer to the peer's registration", since=since)
+        self.peer_send(LINUX, PREFIX + "MYNAMEIS2:" + NAMES[PEER])
+        self.ok("the Windows copy answers ~#&!^~:MYNAMEIS2:ПИР with exactly "
+                "~#&!^~:MYNAMEIS3:ОКНА")
+        since = self.peer.mark()
+        self.peer_send(WINDOWS, PREFIX + "AUTODETECT1")
+        self.peer_receives(WINDOWS, PREFIX + "MYNAMEIS1:" + NAMES[WINDOWS],
+                           "the answer to a link check", since=since)
+        self.ok("the Windows copy answers a link check with its name")
+
+    def check_chat(self) -> None:
+        # Everyone in both rosters before the lines go out: the peer's
+        # registration reached both (the barrier above), and the copies'
+        # handshake was checked.
+        since_peer, since_wire = self.peer.mark(), self.wire.mark()
+        # Only keys of the display's first group: Wine 8 reads some keys that
+        # xdotool types in another group with the first group's letter ("а"
+        # came out as "f", "," as "б"); the Linux copy takes them all.
+        text = "привет из окон 42"
+        line = NAMES[WINDOWS] + ": " + text
+        self.type_line(WINDOWS, text)
+        found = self.peer_receives(WINDOWS, line, "the line typed into the Windows window",
+                                   since=since_peer)
+        if found["port"] != 333:
+            raise Failure(f"the line came from port {found['port']}, not 333")
+        self.ok("a line typed into the Windows window reaches the peer as ОКНА: text in "
+                "Windows-1251, from port 333 to port 333")
+        line_id = self.wire_chat_with_id(WINDOWS, LINUX, line, "the line ОКНА -> ЛИНУКС",
+                                         since=since_wire)
+        self.wire_exact(LINUX, WINDOWS, PREFIX + "VSACK:" + line_id,
+                        "the Linux copy's receipt", since=since_wire)
+        self.ok("the Linux copy gets the Windows copy's line byte for byte and confirms it")
+
+        since_wire = self.wire.mark()
+        text = "ответ с линукса: ёЁ №5"
+        line = NAMES[LINUX] + ": " + text
+        self.type_line(LINUX, text)
+        line_id = self.wire_chat_with_id(LINUX, WINDOWS, line, "the line ЛИНУКС -> ОКНА",
+                                         since=since_wire)
+        self.wire_exact(WINDOWS, LINUX, PREFIX + "VSACK:" + line_id,
+                        "the Windows copy's receipt", since=since_wire)
+        self.wire_exact(LINUX, PEER, line, "the line ЛИНУКС -> ПИР", since=since_wire)
+        self.ok("the Windows copy gets the Linux copy's line byte for byte and confirms it")
+
+    def check_private_line(self) -> None:
+        """The recipient choice «Выборочно» and the roster's entry of the Linux
+        copy, chosen with the mouse, then a typed line to that entry alone."""
+        window = self.windows[WINDOWS]
+        geometry = dict(line.split("=", 1) for line in self.xdotool(
+            "getwindowgeometry", "--shell", window).splitlines())
+        print(f"# Windows window at {geometry}", flush=True)
+        self.click(window, *PRIVATE_CHOICE)
+        self.click(window, *ROSTER_FIRST_ROW)
+        since_peer, since_wire = self.peer.mark(), self.wire.mark()
+        text = "только тебе"
+        line = "*>" + NAMES[WINDOWS] + ": " + text
+        self.type_line(WINDOWS, text)
+        line_id = self.wire_chat_with_id(WINDOWS, LINUX, line,
+                                         "the private line ОКНА -> ЛИНУКС", since=since_wire)
+        self.wire_exact(LINUX, WINDOWS, PREFIX + "VSACK:" + line_id,
+                        "the receipt of the private line", since=since_wire)
+        # A link check to the peer after the line: once it is answered, the
+        # peer would have had the line too.
+        self.peer_send(WINDOWS, PREFIX + "AUTODETECT1")
+        self.peer_receives(WINDOWS, PREFIX + "MYNAMEIS1:" + NAMES[WINDOWS],
+                           "the answer to a link check", since=since_peer)
+        private = [d for d in self.peer.lines[since_peer:]
+                   if "hex" in d and cp1251(text).hex() in d["hex"]]
+        if private:
+            raise Failure(f"the peer got the private line: {private}")
+        self.ok("a private line goes to the chosen roster member alone, and is confirmed")
+
+    def click(self, window: str, x: int, y: int) -> None:
+        self.xdotool("mousemove", "--window", window, str(x), str(y))
+        self.xdotool("click", "1")
+        time.sleep(0.5)
+
+    def check_second_start(self) -> None:
+        since = self.wire.mark()
+        second = self.start_windows_copy("windows-second.log")
+        deadline = time.monotonic() + WAIT
+        box = ""
+        while not box:
+            if second.poll() is not None:
+                raise Failure(f"the second start ended (exit code {second.returncode}) "
+                              "without showing its message")
+            try:
+                box = self.xdotool("search", "--onlyvisible", "--all", "--pid", str(second.pid),
+                                   "--name", ".")
+            except subprocess.CalledProcessError:
+                box = ""
+            if time.monotonic() > deadline:
+                raise Failure("the second start showed no message box")
+            time.sleep(0.3)
+        box = box.splitlines()[0]
+        self.screenshot("second-start.png")
+        name = self.xdotool("getwindowname", box)
+        if name == "Зовница":
+            raise Failure("the second start opened a window «Зовница»")
+        self.xdotool("key", "--window", box, "Return")
+        try:
+            second.wait(timeout=WAIT)
+        except subprocess.TimeoutExpired:
+            raise Failure("the second start did not end when its message was closed")
+        sent = [d for d in self.wire.lines[since:] if d.get("src") == address(WINDOWS)]
+        if self.copies[WINDOWS].poll() is not None:
+            raise Failure("the first Windows copy ended at the second start")
+        since_peer = self.peer.mark()
+        self.peer_send(WINDOWS, PREFIX + "AUTODETECT1")
+        self.peer_receives(WINDOWS, PREFIX + "MYNAMEIS1:" + NAMES[WINDOWS],
+                           "the first copy's answer after the second start", since=since_peer)
+        registrations = [d for d in sent if bytes.fromhex(d["hex"]).startswith(
+            cp1251(PREFIX + "MYNAMEIS2:"))]
+        if registrations:
+            raise Failure(f"the second start registered: {registrations}")
+        self.ok(f"a second start is refused with a message box («{name}») and ends; the "
+                "first copy runs on")
+
+    def screenshot(self, name: str) -> None:
+        folder = os.environ.get("VESMAR_E2E_SCREENSHOTS")
+        if folder and shutil.which("import"):
+            os.makedirs(folder, exist_ok=True)
+            subprocess.run(["import", "-window", "root", os.path.join(folder, name)],
+                           env=self.x_env, capture_output=True, timeout=WAIT)
+
+    def check_close(self) -> None:
+        self.screenshot("windows-and-linux.png")
+        since_peer, since_wire = self.peer.mark(), self.wire.mark()
+        # The keyboard focus back in the window (the second start's message
+        # had it), then Alt+F4, which Windows turns into the window's close.
+        self.click(self.windows[WINDOWS], *MESSAGE_FIELD)
+        self.xdotool("key", "alt+F4")
+        try:
+            code = self.copies[WINDOWS].wait(timeout=WAIT)
+        except subprocess.TimeoutExpired:
+            raise Failure(f"the Windows copy did not end within {WAIT:.0f} s of Alt+F4")
+        if code != 0:
+            raise Failure(f"the Windows copy ended with exit code {code}")
+        notice = PREFIX + "IAMEXIT:" + NAMES[WINDOWS]
+        self.peer_receives(WINDOWS, notice, "the exit notice at the peer", since=since_peer)
+        self.wire_exact(WINDOWS, LINUX, notice, "the exit notice to the Linux copy",
+                        since=since_wire)
+        self.ok("closing the Windows window ends the program and sends its exit notices")
+
+        with open(os.path.join(self.win_folder, "ListCorr.dat"), "rb") as saved:
+            directory = saved.read()
+        expected = directory_bytes(LINUX, PEER)
+        if directory != expected:
+            raise Failure(f"ListCorr.dat holds {directory!r}, expected {expected!r}")
+        with open(os.path.join(self.win_folder, "Vesmar.ini"), "rb") as saved:
+            settings = saved.read()
+        lines = settings.split(b"\r\n")
+        if lines[-1] != b"" or any(b"\n" in line or b"\r" in line for line in lines):
+            raise Failure(f"Vesmar.ini has lines that do not end in CRLF: {settings!r}")
+        if b"MyName=" + cp1251(NAMES[WINDOWS]) not in lines or b"[START]" not in lines:
+            raise Failure(f"Vesmar.ini does not hold the settings: {settings!r}")
+        self.ok("Vesmar.ini and ListCorr.dat lie beside Vesmar.exe, in Windows-1251 with "
+                "CRLF lines")
+
+    def finish(self) -> None:
+        process = self.copies[LINUX]
+        process.send_signal(signal.SIGTERM)
+        try:
+            code = process.wait(timeout=WAIT)
+        except subprocess.TimeoutExpired:
+            raise Failure("the Linux copy did not end within 60 s of SIGTERM")
+        if code != 0:
+            raise Failure(f"the Linux copy ended with exit code {code}")
+        self.ok("the Linux copy ends normally")
+
+    def close(self) -> None:
+        base.end_processes(self.children)
+        env = getattr(self, "wineserver_env", None)
+        if env:
+            subprocess.run(["wineserver", "-k"], env=env, capture_output=True, timeout=60)
+        self.net.close()
+
+
+# Where, in the Windows window, the recipient choice «Выборочно» and the
+# roster's first row are (window coordinates; the layout is the program's
+# own and does not depend on the display).
+PRIVATE_CHOICE = (203, 119)
+ROSTER_FIRST_ROW = (455, 78)
+MESSAGE_FIELD = (197, 81)
+
+
+def main() -> int:
+    if len(sys.argv) not in (3, 4):
+        print(__doc__)
+        return 2
+    why = base.missing_prerequisite(("ip", "Xvfb", "setxkbmap", "xdotool", "wine", "wineserver"))
+    if why:
+        print(f"SKIP: {why}")
+        return SKIP
+    workdir = tempfile.mkdtemp(prefix="vesmar-e2e-windows-")
+    prefix = os.path.abspath(sys.argv[3]) if len(sys.argv) == 4 else os.path.join(workdir, "wine")
+    scenario = Scenario(os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]), prefix,
+                        workdir)
+    try:
+        scenario.start()
+        scenario.check_registration()
+        scenario.check_chat()
+        scenario.check_private_line()
+        scenario.check_second_start()
+        scenario.check_close()
+        scenario.finish()
+    except (Failure, subprocess.CalledProcessError, subprocess.TimeoutExpired) as error:
+        detail = getattr(error, "stderr", "") or ""
+        print(f"FAIL: {error} {detail}".strip())
+        scenario.screenshot("failure.png")
+        for name in ("peer", "wire"):
+            collected = getattr(scenario, name, None)
+            for line in collected.lines if collected else []:
+                if "hex" in line:
+                    text = bytes.fromhex(line["hex"]).decode("cp1251", errors="replace")
+                    print(f"{name}: {line.get('from') or line.get('src')} -> "
+                          f"{line.get('dst', 'peer')}: {text!r}")
+        base.print_logs(workdir)
+        return 1
+    finally:
+        scenario.close()
+    shutil.rmtree(workdir, ignore_errors=True)
+    print(f"{scenario.checks} passed, 0 failed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
