@@ -455,7 +455,7 @@ void Conference::apply(const KeywordMatch& match, const QString& fromIP) {
             break;
         case Keyword::MyNameIs2:
             handshake_.presenceReceived(fromIP,
-                                       roster_.indexOf(rosterEntry(match.argument, fromIP)) < 0);
+                                        roster_.indexOf(rosterEntry(match.argument, fromIP)) < 0);
             addToRoster(match.argument, fromIP);
             reply(fromIP, Protocol::kMyNameIs3);
             break;
@@ -515,7 +515,21 @@ void Conference::addToRoster(const QString& name, const QString& fromIP) {
     const QStringList held = rosterIndex_.linesOf(fromIP);
     if (held.size() >= RosterIndex::kLinesPerAddress) {
         // A peer that renamed itself once more: its oldest name gives way,
-        // so the newest is always there and the exit notice finds it.
+        // so the newest is always there and the exit notice finds it. A
+        // person renames seldom; a stream of new names from one address
+        // would only churn the roster, repaint its view and alert at every
+        // name, so one change per kRenameEveryMs is taken and the others
+        // wait for the peer's next answer.
+        const qint64 now = clock_();
+        const auto last = renamedAt_.constFind(fromIP);
+        if (last != renamedAt_.cend() && now - *last < kRenameEveryMs) {
+            return;
+        }
+        if (renamedAt_.size() >= RosterIndex::kMaxLines) {
+            renamedAt_.removeIf(
+                [&](const auto& item) { return now - item.value() >= kRenameEveryMs; });
+        }
+        renamedAt_.insert(fromIP, now);
         removeFromRoster(held.first(), fromIP);
     } else if (roster_.count() >= RosterIndex::kMaxLines) {
         emit rosterLinesRefused(++rosterLinesRefused_);

@@ -89,6 +89,10 @@ struct SharingOutcome {
 class Conference : public QObject {
     Q_OBJECT
   public:
+    // A roster address that holds two names takes a third (in place of the
+    // oldest) at most this often.
+    static constexpr qint64 kRenameEveryMs = 10'000;
+
     explicit Conference(UdpEndpoint& endpoint, QObject* parent = nullptr);
 
     // The correspondent directory, in the user's order.
@@ -241,6 +245,9 @@ class Conference : public QObject {
     RelayLimit relayLimit_;
     RosterIndex rosterIndex_{roster_};
     int rosterLinesRefused_ = 0;
+    // When each roster address last had its oldest name replaced; only
+    // addresses that hold two names are here, and only recently.
+    QHash<QString, qint64> renamedAt_;
     // Link checks sent and not yet answered: address, time sent.
     QHash<QString, qint64> linkChecks_;
     QPointer<DiscoverySweep> sweep_;
