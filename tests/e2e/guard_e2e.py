@@ -221,19 +221,20 @@ class Suite:
             self.windows[host] = atspi_window.Window.of_process(self.copies[host].pid)
         return self.copies[host]
 
-    def stop_copy(self, host: int) -> None:
+    def stop_copy(self, host: int, probe: str) -> None:
         process = self.copies[host]
         process.send_signal(signal.SIGTERM)
         try:
             code = process.wait(timeout=WAIT)
         except subprocess.TimeoutExpired:
             process.kill()
-            self.check(False, f"{NAMES[host]} (host {host}) ends within {WAIT:.0f} s of SIGTERM")
+            self.check(False, f"{probe}: {NAMES[host]} (host {host}) ends within {WAIT:.0f} s "
+                       "of SIGTERM")
             return
         if code != 0:
             with open(os.path.join(self.workdir, f"copy{host}.log"), "rb") as log:
                 said = log.read().decode("utf-8", "replace")[-1500:]
-            self.check(False, f"{NAMES[host]} (host {host}) ends normally on SIGTERM",
+            self.check(False, f"{probe}: {NAMES[host]} (host {host}) ends normally on SIGTERM",
                        f"exit code {code}: {said}")
 
     def saved_directory(self, host: int) -> list[bytes]:
@@ -314,7 +315,7 @@ class Suite:
             self.send_line(host, "всем, кто в списке")
             time.sleep(1.0)
         lost = self.lost_datagrams(host)
-        self.stop_copy(host)
+        self.stop_copy(host, f"a/{count}")
         time.sleep(1.0)   # the exit notices on their way
         third.process.terminate()
         with third.arrived:
@@ -356,7 +357,7 @@ class Suite:
         lost = self.settled_labels(host, "Потеряно датаграмм")
         kernel = self.lost_datagrams(host)
         elapsed = time.monotonic() - started
-        self.stop_copy(host)
+        self.stop_copy(host, "b")
         saved = self.saved_directory(host)
         gain = len(saved) - len(own)
         refused_count = sum(int(n) for label in refused for n in re.findall(r": (\d+)", label))
@@ -390,7 +391,7 @@ class Suite:
         time.sleep(2.0)
         after = resident_mb(self.copies[host].pid)
         kernel = self.lost_datagrams(host)
-        self.stop_copy(host)
+        self.stop_copy(host, "c")
         self.figure(f"c: {sent['sent']} stray datagrams in {sent['seconds']} s, the copy caught "
                     f"up {settled:.1f} s later; {kernel} dropped by the kernel; memory "
                     f"{before:.1f} -> {after:.1f} MB (+{after - before:.1f})")
@@ -504,7 +505,7 @@ class Suite:
                    f"e: a line replayed after {OTHER_SENDERS} other senders is not shown twice",
                    f"shown {again} times")
         for host in (SENDER, *recipients):
-            self.stop_copy(host)
+            self.stop_copy(host, "d, e")
 
     # -- f. a peer of the old protocol registers ---------------------------
 
@@ -533,7 +534,7 @@ class Suite:
         self.check(on_333 == [answer], "f: a peer of the old protocol that registers gets "
                    "exactly one answer on port 333 and nothing else there",
                    f"{[readable(d) for d in on_333]}")
-        self.stop_copy(host)
+        self.stop_copy(host, "f")
 
     def close(self) -> None:
         base.end_processes(self.children)
