@@ -1,5 +1,7 @@
 #include "core/Conference.h"
 
+#include "core/DiscoverySweep.h"
+#include "core/PeerAddress.h"
 #include "net/UdpEndpoint.h"
 #include "net/UdpSocketError.h"
 #include "text/Cp1251.h"
@@ -19,6 +21,10 @@ Conference::Conference(UdpEndpoint& endpoint, QObject* parent)
       receipts_([this](const QString& address,
                        const QByteArray& bytes) { sendIfPossible(address, bytes); },
                 this) {}
+
+void Conference::setSweep(DiscoverySweep* sweep) {
+    sweep_ = sweep;
+}
 
 void Conference::setClock(SteadyClock clock) {
     clock_ = clock;
@@ -93,7 +99,7 @@ PresenceOutcome Conference::sendToDirectory(const QString& keyword) {
         QString name;
         QString address;
         splitEntry(directory_.line(i), name, address);
-        if (address.isEmpty()) {
+        if (!PeerAddress::isDirectoryAddress(address)) {
             continue;
         }
         try {
@@ -140,7 +146,7 @@ Conference::Delivery Conference::sendToRecipients(Recipients recipients, Outgoin
         QString name;
         QString address;
         splitEntry(roster_.line(selected), name, address);
-        if (address.isEmpty()) {
+        if (!PeerAddress::isRosterAddress(address)) {
             return Delivery::NoRecipient;
         }
         if (!Protocol::fits(outgoing.text)) {
@@ -154,7 +160,7 @@ Conference::Delivery Conference::sendToRecipients(Recipients recipients, Outgoin
         QString name;
         QString address;
         splitEntry(roster_.line(i), name, address);
-        if (address.isEmpty()) {
+        if (!PeerAddress::isRosterAddress(address)) {
             continue;
         }
         if (!Protocol::fits(outgoing.text)) {
@@ -261,8 +267,16 @@ LinkCheckOutcome Conference::checkLink() {
     QString name;
     QString address;
     splitEntry(line, name, address);
-    if (address.isEmpty()) {
+    if (!PeerAddress::isDirectoryAddress(address)) {
         return LinkCheckOutcome::IncorrectCorrespondent;
+    }
+    // Its answer is taken without a limit; a few checks a second at most
+    // come from a person, so the table holds the last few seconds' only.
+    const qint64 now = clock_();
+    linkChecks_.removeIf(
+        [now](const auto& item) { return now - item.value() > Reachability::kAnswerWithinMs; });
+    if (linkChecks_.size() < 64) {
+        linkChecks_.insert(address, now);
     }
     send(address, Protocol::controlText(Protocol::kAutoDetect1));
     reachability_.requestSent(address, clock_());
@@ -322,34 +336,40 @@ void Conference::receiveNewer(const DatagramParser::NewerKind& newer, const QStr
 }
 
 void Conference::watchRoster() {
-    QStringList addresses;
-    for (const QString& line : roster_.lines()) {
-        QString name;
-        QString address;
-        splitEntry(line, name, address);
-        if (!address.isEmpty() && !addresses.contains(address)) {
-            addresses.append(address);
-        }
-    }
-    const RosterWatch::Plan plan = watch_.look(addresses, clock_());
-    for (const QString& address : plan.gone) {
-        for (int i = roster_.count() - 1; i >= 0; --i) {
-            QString name;
-            QString lineAddress;
-            splitEntry(roster_.line(i), name, lineAddress);
-            if (lineAddress == address) {
-                roster_.remove(i);
+    const qint64 now = clock_();
+    if (watch_.members() != rosterIndex_.addressCount()) {
+        // The roster was changed behind the conference's back: the watch
+        // follows it again.
+        const QStringList addresses = rosterIndex_.addresses();
+        for (const QString& address : watch_.memberAddresses()) {
+            if (!addresses.contains(address)) {
+                watch_.left(address);
             }
         }
+        for (const QString& address : addresses) {
+            if (PeerAddress::isRosterAddress(address)) {
+                watch_.joined(address, now);
+            }
+        }
+    }
+    const RosterWatch::Plan plan = watch_.look(now);
+    for (const QString& address : plan.gone) {
+        for (const QString& line : rosterIndex_.linesOf(address)) {
+            roster_.remove(roster_.indexOf(line));
+        }
+        rosterIndex_.forget(address);
     }
     if (!plan.probe.isEmpty() && Protocol::selfNameFits(selfName_)) {
         const QByteArray registration =
             Cp1251::encode(Protocol::controlText(Protocol::kMyNameIs2, selfName_));
         for (const QString& address : plan.probe) {
+            if (!PeerAddress::isRosterAddress(address)) {
+                continue;
+            }
             if (receipts_.confirms(address)) {
                 sendHello(address);
             }
-            reachability_.requestSent(address, clock_());
+            reachability_.requestSent(address, now);
             sendIfPossible(address, registration);
         }
     }
@@ -362,9 +382,13 @@ void Conference::apply(const KeywordMatch& match, const QString& fromIP) {
             break;
         case Keyword::MyNameIs1:
             reachability_.answerReceived(fromIP, clock_());
+            if (!admitAnswer(fromIP, takeLinkCheck(fromIP))) {
+                break;
+            }
             // Whichever line is selected now takes the answer; with none
             // selected it is appended and nothing becomes selected.
-            directory_.replace(directory_.selectedIndex(), makeEntry(match.argument, fromIP));
+            directory_.replace(directory_.selectedIndex(),
+                               makeEntry(cleanPeerName(match.argument), fromIP));
             emit linkCheckAnswered(fromIP, match.argument);
             break;
         case Keyword::AutoDetect0:
@@ -375,17 +399,25 @@ void Conference::apply(const KeywordMatch& match, const QString& fromIP) {
             break;
         case Keyword::MyNameIs2:
             receipts_.presenceReceived(fromIP,
-                                       roster_.indexOf(makeEntry(match.argument, fromIP)) < 0);
+                                       roster_.indexOf(rosterEntry(match.argument, fromIP)) < 0);
             addToRoster(match.argument, fromIP);
             reply(fromIP, Protocol::kMyNameIs3);
             break;
-        case Keyword::MyNameIs3:
-            reachability_.answerReceived(fromIP, clock_());
+        case Keyword::MyNameIs3: {
+            // An answer to a registration we sent there lately: the address
+            // hears us, so the watch may call it back once it left.
+            const bool toOurs = reachability_.answerReceived(fromIP, clock_());
             receipts_.presenceReceived(fromIP, false);
             addToRoster(match.argument, fromIP);
+            if (toOurs) {
+                watch_.answered(fromIP);
+            }
             break;
+        }
         case Keyword::IAmExit:
-            roster_.remove(roster_.indexOf(makeEntry(match.argument, fromIP)));
+            if (const int at = roster_.indexOf(rosterEntry(match.argument, fromIP)); at >= 0) {
+                removeFromRoster(roster_.line(at), fromIP);
+            }
             break;
         case Keyword::NewAddr:
             if (!directory_.contains(match.argument) && admitRelayed(fromIP)) {
@@ -415,29 +447,81 @@ void Conference::reply(const QString& fromIP, const QString& keyword) {
     }
 }
 
+QString Conference::rosterEntry(const QString& name, const QString& fromIP) {
+    return makeEntry(cleanPeerName(name), fromIP);
+}
+
 void Conference::addToRoster(const QString& name, const QString& fromIP) {
-    const QString entry = makeEntry(name, fromIP);
-    if (roster_.indexOf(entry) < 0) {
-        roster_.add(entry);
-        emit correspondentAdded(name);
+    const QString entry = rosterEntry(name, fromIP);
+    if (roster_.indexOf(entry) >= 0) {
+        return;
+    }
+    const QStringList held = rosterIndex_.linesOf(fromIP);
+    if (held.size() >= RosterIndex::kLinesPerAddress) {
+        // A peer that renamed itself once more: its oldest name gives way,
+        // so the newest is always there and the exit notice finds it.
+        removeFromRoster(held.first(), fromIP);
+    } else if (roster_.count() >= RosterIndex::kMaxLines) {
+        emit rosterLinesRefused(++rosterLinesRefused_);
+        return;
+    }
+    roster_.add(entry);
+    rosterIndex_.added(fromIP, entry);
+    watch_.joined(fromIP, clock_());
+    emit correspondentAdded(name);
+}
+
+void Conference::removeFromRoster(const QString& line, const QString& address) {
+    roster_.remove(roster_.indexOf(line));
+    rosterIndex_.removed(address, line);
+    if (!rosterIndex_.isMember(address)) {
+        watch_.left(address);
     }
 }
 
 bool Conference::admitRelayed(const QString& fromIP) {
-    if (relayLimit_.admit(fromIP, clock_())) {
+    // Peers share with their roster, so a sender that is in none of ours
+    // has nothing to share with us.
+    if (rosterIndex_.isMember(fromIP)) {
+        if (relayLimit_.admit(fromIP, clock_())) {
+            return true;
+        }
+    } else {
+        relayLimit_.refuse(fromIP);
+    }
+    emit entriesRefused(fromIP, relayLimit_.refused(fromIP));
+    return false;
+}
+
+bool Conference::admitAnswer(const QString& fromIP, bool asked) {
+    if (asked || relayLimit_.admitAnswer(fromIP, clock_())) {
         return true;
     }
     emit entriesRefused(fromIP, relayLimit_.refused(fromIP));
     return false;
 }
 
+bool Conference::takeLinkCheck(const QString& fromIP) {
+    const auto found = linkChecks_.find(fromIP);
+    if (found == linkChecks_.end()) {
+        return false;
+    }
+    const bool inTime = clock_() - found.value() <= Reachability::kAnswerWithinMs;
+    linkChecks_.erase(found);
+    return inTime;
+}
+
 void Conference::addNameAnswer(const QString& name, const QString& fromIP) {
     // Every sweep asks everyone again; a line that is there already is
     // selected instead of being added a second time.
-    const QString entry = makeEntry(name, fromIP);
+    const QString entry = makeEntry(cleanPeerName(name), fromIP);
     int index = directory_.indexOf(entry);
     const bool added = index < 0;
     if (added) {
+        const bool asked = sweep_ != nullptr && sweep_->asked(fromIP);
+        if (!admitAnswer(fromIP, asked)) {
+            return;
+        }
         index = directory_.add(entry);
     }
     directory_.setSelectedIndex(index);

@@ -8,14 +8,18 @@
 #include "core/Reachability.h"
 #include "core/Receipts.h"
 #include "core/RelayLimit.h"
+#include "core/RosterIndex.h"
 #include "core/RosterWatch.h"
 #include "core/SelfName.h"
 #include "core/SteadyClock.h"
 #include "net/ReceivedDatagram.h"
 
+#include <QHash>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
+class DiscoverySweep;
 class UdpEndpoint;
 
 // Who a chat line or a shared entry goes to: every roster member ("Всем"),
@@ -113,6 +117,10 @@ class Conference : public QObject {
     // every RosterWatch::kLookEveryMs.
     void watchRoster();
 
+    // The network search whose answers are taken without a limit while it
+    // runs (the addresses it asked, once each). The sweep sets itself.
+    void setSweep(DiscoverySweep* sweep);
+
     [[nodiscard]] Receipts& receipts() { return receipts_; }
     [[nodiscard]] const Receipts& receipts() const { return receipts_; }
     [[nodiscard]] const Reachability& reachability() const { return reachability_; }
@@ -139,7 +147,13 @@ class Conference : public QObject {
     // A relayed entry from this sender was refused: it sent more new lines
     // within a minute than RelayLimit admits. refusedInAll counts since the
     // start.
+    // Relayed entries from a sender that has no roster line, and answers
+    // to a name request or link check that nobody here asked for beyond
+    // the total share, are refused and told the same way.
     void entriesRefused(const QString& fromIP, int refusedInAll);
+    // A new roster line was refused: the roster holds RosterIndex::kMaxLines
+    // lines. refusedInAll counts since the start.
+    void rosterLinesRefused(int refusedInAll);
 
   private:
     enum class Delivery { Sent, NoRecipient, TooLong };
@@ -177,10 +191,20 @@ class Conference : public QObject {
     void apply(const DatagramParser::KeywordMatch& match, const QString& fromIP);
     // Sends keyword + self name to a peer, unless the name cannot fit.
     void reply(const QString& fromIP, const QString& keyword);
+    // The roster line of a name from the wire: cleaned, at the source.
+    [[nodiscard]] static QString rosterEntry(const QString& name, const QString& fromIP);
     void addToRoster(const QString& name, const QString& fromIP);
+    // Removes one line (text as held) and tells the index and the watch.
+    void removeFromRoster(const QString& line, const QString& address);
     void addNameAnswer(const QString& name, const QString& fromIP);
-    // False, with entriesRefused told, when the sender has had its share.
+    // False, with entriesRefused told, when the sender is no roster member
+    // or has had its share, or all senders together have.
     bool admitRelayed(const QString& fromIP);
+    // For an answer to a request: true when it was asked for (and the
+    // request is used up), or else fits the total share of relayed lines.
+    bool admitAnswer(const QString& fromIP, bool asked);
+    // True once for a link-check answer from an address asked lately.
+    bool takeLinkCheck(const QString& fromIP);
 
     UdpEndpoint& endpoint_;
     EntryList directory_;
@@ -191,4 +215,9 @@ class Conference : public QObject {
     RosterWatch watch_;
     Reachability reachability_;
     RelayLimit relayLimit_;
+    RosterIndex rosterIndex_{roster_};
+    int rosterLinesRefused_ = 0;
+    // Link checks sent and not yet answered: address, time sent.
+    QHash<QString, qint64> linkChecks_;
+    QPointer<DiscoverySweep> sweep_;
 };

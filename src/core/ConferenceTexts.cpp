@@ -51,6 +51,10 @@ QString entriesRefused(const QString& fromIP, int count) {
     return u"Отклонено записей от %1: %2"_s.arg(fromIP).arg(count);
 }
 
+QString rosterLinesRefused(int count) {
+    return u"Список участников полон, не принято: %1"_s.arg(count);
+}
+
 QString selfNameCleaned(const QString& cleaned) {
     return u"Имя содержит служебные слова сети и было бы принято за команду. "
            u"Оно изменено: "_s +

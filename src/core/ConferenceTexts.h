@@ -40,6 +40,9 @@ namespace ConferenceTexts {
 // The status line once relayed entries from one sender were refused.
 [[nodiscard]] QString entriesRefused(const QString& fromIP, int count);
 
+// The status line once registrations were refused because the roster is full.
+[[nodiscard]] QString rosterLinesRefused(int count);
+
 // The self name held text that peers read as a request; cleaned is what is
 // sent instead.
 [[nodiscard]] QString selfNameCleaned(const QString& cleaned);

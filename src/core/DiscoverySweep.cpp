@@ -17,6 +17,7 @@ DiscoverySweep::DiscoverySweep(ProbeSender& sender, Conference& conference, QObj
     connect(&sendTimer_, &QTimer::timeout, this, &DiscoverySweep::sendDue);
     connect(&lateTimer_, &QTimer::timeout, this, [this] { finish(false); });
     connect(&conference, &Conference::nameAnswered, this, &DiscoverySweep::countAnswer);
+    conference.setSweep(this);
 }
 
 void DiscoverySweep::start(const QList<quint32>& addresses) {

@@ -23,7 +23,9 @@ struct SweepProgress {
 // A discovery sweep: sends the name request ("AUTODETECT0") once to every
 // address of a list, paced, then waits for late answers. The answers are the
 // conference's: it adds each to the directory once and reports it through
-// Conference::nameAnswered, which the sweep counts.
+// Conference::nameAnswered, which the sweep counts. The conference takes the
+// first answer of each asked address without the limit it puts on answers
+// nobody asked for.
 //
 // Pacing: a timer ticks every millisecond on the event loop; each tick sends
 // what is due at one request per kRequestIntervalNs since the start, at most
@@ -51,6 +53,10 @@ class DiscoverySweep : public QObject {
     [[nodiscard]] State state() const { return state_; }
     [[nodiscard]] bool isRunning() const { return state_ != State::Idle; }
     [[nodiscard]] const SweepProgress& progress() const { return progress_; }
+    // Whether this sweep runs and asked fromIP, which has not answered yet.
+    [[nodiscard]] bool asked(const QString& fromIP) const {
+        return isRunning() && pending_.contains(fromIP);
+    }
 
   signals:
     void progressChanged(const SweepProgress& progress);

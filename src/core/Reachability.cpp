@@ -19,12 +19,14 @@ void Reachability::requestSent(const QString& address, qint64 nowMs) {
     record(address).requestAtMs = nowMs;
 }
 
-void Reachability::answerReceived(const QString& address, qint64 nowMs) {
+bool Reachability::answerReceived(const QString& address, qint64 nowMs) {
     Record& r = record(address);
     if (r.requestAtMs >= 0 && nowMs - r.requestAtMs <= kAnswerWithinMs) {
         r.roundTripMs = nowMs - r.requestAtMs;
         r.requestAtMs = -1;
+        return true;
     }
+    return false;
 }
 
 QDateTime Reachability::lastHeard(const QString& address) const {

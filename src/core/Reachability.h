@@ -19,8 +19,9 @@ class Reachability {
     void heard(const QString& address, const QDateTime& when);
     // A link check (or a registration) went to this address.
     void requestSent(const QString& address, qint64 nowMs);
-    // The answer to it came back.
-    void answerReceived(const QString& address, qint64 nowMs);
+    // The answer to it came back: true when it came within kAnswerWithinMs
+    // of the request, so that the round trip was measured.
+    bool answerReceived(const QString& address, qint64 nowMs);
 
     // The time of the last datagram from the address; null when none came.
     [[nodiscard]] QDateTime lastHeard(const QString& address) const;

@@ -3,18 +3,31 @@
 #include <algorithm>
 #include <limits>
 
-RelayLimit::RelayLimit(int perWindow, qint64 windowMs, int maxSenders)
+RelayLimit::RelayLimit(int perWindow, qint64 windowMs, int maxSenders, int totalPerWindow)
     : perWindow_(std::max(perWindow, 0)),
       windowMs_(std::max<qint64>(windowMs, 1)),
-      maxSenders_(std::max(maxSenders, 1)) {}
+      maxSenders_(std::max(maxSenders, 1)),
+      totalPerWindow_(std::max(totalPerWindow, 0)) {}
+
+bool RelayLimit::totalHasRoom(qint64 nowMs) {
+    if (total_.admitted > 0 && nowMs - total_.openedMs >= windowMs_) {
+        total_ = Window{};
+    }
+    return total_.admitted < totalPerWindow_;
+}
 
 bool RelayLimit::admit(const QString& fromIP, qint64 nowMs) {
     forgetEndedWindows(nowMs);
+    if (!totalHasRoom(nowMs)) {
+        countRefusal(fromIP);
+        return false;
+    }
     auto found = windows_.find(fromIP);
     if (found == windows_.end()) {
         if (windows_.size() >= maxSenders_) {
-            windows_.remove(windowOrder_.front());
-            windowOrder_.pop_front();
+            // Making room would give some sender a fresh count.
+            countRefusal(fromIP);
+            return false;
         }
         windowOrder_.push_back(fromIP);
         found = windows_.insert(fromIP, Window{nowMs, 0});
@@ -22,10 +35,28 @@ bool RelayLimit::admit(const QString& fromIP, qint64 nowMs) {
     Window& window = found.value();
     if (window.admitted < perWindow_) {
         ++window.admitted;
+        if (total_.admitted++ == 0) {
+            total_.openedMs = nowMs;
+        }
         return true;
     }
     countRefusal(fromIP);
     return false;
+}
+
+bool RelayLimit::admitAnswer(const QString& fromIP, qint64 nowMs) {
+    if (!totalHasRoom(nowMs)) {
+        countRefusal(fromIP);
+        return false;
+    }
+    if (total_.admitted++ == 0) {
+        total_.openedMs = nowMs;
+    }
+    return true;
+}
+
+void RelayLimit::refuse(const QString& fromIP) {
+    countRefusal(fromIP);
 }
 
 int RelayLimit::refused(const QString& fromIP) const {

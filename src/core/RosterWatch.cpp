@@ -1,70 +1,90 @@
 #include "core/RosterWatch.h"
 
-#include <QSet>
-
 #include <algorithm>
 
-void RosterWatch::heard(const QString& address, qint64 nowMs) {
-    lastHeard_.insert(address, nowMs);
+void RosterWatch::joined(const QString& address, qint64 nowMs) {
+    vanished_.remove(address);
+    if (members_.contains(address)) {
+        return;
+    }
+    order_.push_back(address);
+    members_.insert(address, Member{nowMs, false, std::prev(order_.end())});
 }
 
-RosterWatch::Plan RosterWatch::look(const QStringList& memberAddresses, qint64 nowMs) {
-    const qint64 members = memberAddresses.size();
-    const qint64 scale = std::max<qint64>(members, kFullScaleMembers);
+void RosterWatch::left(const QString& address) {
+    const auto found = members_.find(address);
+    if (found != members_.end()) {
+        order_.erase(found->place);
+        members_.erase(found);
+    }
+}
+
+void RosterWatch::heard(const QString& address, qint64 nowMs) {
+    const auto found = members_.find(address);
+    if (found == members_.end()) {
+        return;
+    }
+    found->heardMs = nowMs;
+    order_.splice(order_.end(), order_, found->place);
+}
+
+void RosterWatch::answered(const QString& address) {
+    const auto found = members_.find(address);
+    if (found != members_.end()) {
+        found->answered = true;
+    }
+}
+
+void RosterWatch::vanish(const QString& address, qint64 nowMs) {
+    if (vanished_.size() >= kRejoinAddresses) {
+        const auto oldest = std::min_element(
+            vanished_.begin(), vanished_.end(),
+            [](const Vanished& a, const Vanished& b) { return a.goneAtMs < b.goneAtMs; });
+        vanished_.erase(oldest);
+    }
+    vanished_.insert(address, {nowMs, nowMs});
+}
+
+RosterWatch::Plan RosterWatch::look(qint64 nowMs) {
+    const qint64 count = members_.size();
+    const qint64 scale =
+        std::clamp<qint64>(count, kFullScaleMembers, qint64{kFullScaleMembers} * kMaxStretch);
     const qint64 probeAfter = kProbeAfterMs * scale / kFullScaleMembers;
     const qint64 goneAfter = kGoneAfterMs * scale / kFullScaleMembers;
+    // Beyond the stretch the probes grow with the roster instead, so that
+    // a quiet member's turn comes as often as at the largest stretched size.
+    const qint64 budget =
+        std::max<qint64>(kProbesPerLook, (kProbesPerLook * count + scale - 1) / scale);
 
     Plan plan;
-    QList<std::pair<qint64, QString>> silent;  // silence, address
-    QSet<QString> current;
-    for (const QString& address : memberAddresses) {
-        current.insert(address);
-        // A member never heard from (its line came before this watch began)
-        // starts its silence now.
-        auto found = lastHeard_.find(address);
-        if (found == lastHeard_.end()) {
-            found = lastHeard_.insert(address, nowMs);
-        }
-        const qint64 since = *found;
-        const qint64 silence = nowMs - since;
+    // The longest silent stand first: the gone, then the ones to probe.
+    for (auto it = order_.begin(); it != order_.end();) {
+        const auto found = members_.find(*it);
+        const qint64 silence = nowMs - found->heardMs;
         if (silence >= goneAfter) {
-            plan.gone.append(address);
-        } else if (silence >= probeAfter) {
-            silent.append({silence, address});
+            plan.gone.append(*it);
+            if (found->answered) {
+                vanish(*it, nowMs);
+            }
+            members_.erase(found);
+            it = order_.erase(it);
+            continue;
         }
-    }
-    std::sort(silent.begin(), silent.end(),
-              [](const auto& a, const auto& b) { return a.first > b.first; });
-    for (qsizetype i = 0; i < silent.size() && i < kProbesPerLook; ++i) {
-        plan.probe.append(silent.at(i).second);
-    }
-    // Those that left, with what the budget leaves.
-    vanished_.removeIf([&](const auto& item) {
-        return current.contains(item.key()) || nowMs - item.value().goneAtMs >= kRejoinForMs;
-    });
-    for (auto it = vanished_.begin(); it != vanished_.end(); ++it) {
-        if (plan.probe.size() >= kProbesPerLook) {
+        if (silence < probeAfter || plan.probe.size() >= budget) {
             break;
         }
+        plan.probe.append(*it);
+        ++it;
+    }
+    // Those that left, with what the budget leaves; the ones that left just
+    // now are probed a minute later.
+    vanished_.removeIf(
+        [&](const auto& item) { return nowMs - item.value().goneAtMs >= kRejoinForMs; });
+    for (auto it = vanished_.begin(); it != vanished_.end() && plan.probe.size() < budget; ++it) {
         if (nowMs - it->probedAtMs >= kRejoinProbeEveryMs) {
             it->probedAtMs = nowMs;
             plan.probe.append(it.key());
         }
-    }
-    // What is neither a member nor recent is forgotten, so that datagrams
-    // from ever new addresses cannot grow the table without end.
-    lastHeard_.removeIf([&](const auto& item) {
-        return !current.contains(item.key()) && nowMs - item.value() >= goneAfter;
-    });
-    for (const QString& address : plan.gone) {
-        lastHeard_.remove(address);
-        if (vanished_.size() >= kRejoinAddresses) {
-            const auto oldest = std::min_element(
-                vanished_.begin(), vanished_.end(),
-                [](const Vanished& a, const Vanished& b) { return a.goneAtMs < b.goneAtMs; });
-            vanished_.erase(oldest);
-        }
-        vanished_.insert(address, {nowMs, nowMs});
     }
     return plan;
 }

@@ -1,5 +1,6 @@
 #include "core/SelfName.h"
 
+#include "core/Entry.h"
 #include "core/Protocol.h"
 #include "text/Normalization.h"
 
@@ -63,4 +64,31 @@ QString cleanTypedSelfName(QString typed) {
         typed[leadingBlanks + at] = kSpoiler;
     }
     return typed;
+}
+
+QString cleanPeerName(QString name) {
+    for (QChar& c : name) {
+        if (c.category() == QChar::Other_Control) {
+            c = kSpoiler;
+        }
+    }
+    cutSpaces(name);
+    upperCaseRussianLatin(name);
+    // Keywords stay: the dispatcher reads a name with one in it as the text
+    // around the keyword it took, and the line holds nothing else of it.
+    static const std::array<const QString*, 3> kFraming{&kEntrySeparator, &Protocol::kControlPrefix,
+                                                        &Protocol::kRelaySeparator};
+    for (;;) {
+        qsizetype first = -1;
+        for (const QString* text : kFraming) {
+            const qsizetype at = name.indexOf(*text);
+            if (at >= 0 && (first < 0 || at < first)) {
+                first = at;
+            }
+        }
+        if (first < 0) {
+            return name;
+        }
+        name[first] = kSpoiler;
+    }
 }

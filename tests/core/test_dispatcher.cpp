@@ -194,6 +194,7 @@ void DispatcherTest::relayedEntries() {
     QFETCH(QString, text);
     FakeNetwork network;
     ConferencePeer petr(network, kOwnIP, u"ПЕТР"_s, {u"A _|_ 1"_s, u"B _|_ 2"_s, u"C _|_ 3"_s});
+    petr.conference.roster().add(u"X _|_ "_s + kForeignIP);  // only members relay
     network.inject(kForeignIP, kOwnIP, bytes(text));
     network.flush();
     QTEST(petr.directory(), "directory");
@@ -203,6 +204,7 @@ void DispatcherTest::relayedEntries() {
 void DispatcherTest::relayedFloodIsBoundedPerSender() {
     FakeNetwork network;
     ConferencePeer petr(network, kOwnIP, u"ПЕТР"_s, {u"A _|_ 1"_s});
+    petr.conference.roster().setLines({u"X _|_ "_s + kForeignIP, u"Y _|_ 10.0.0.8"_s});
     qint64 now = 0;
     petr.conference.setClock([&] { return now; });
     QList<QPair<QString, int>> refusals;

@@ -9,7 +9,8 @@ class RelayLimitTest : public QObject {
   private slots:
     void windowOpensAtFirstLineAndCountsRefusals();
     void endedWindowsAreForgotten();
-    void fullTablesDropTheOldest();
+    void fullTablesRefuseNewSenders();
+    void totalBudgetHoldsAcrossSenders();
 };
 
 namespace {
@@ -59,18 +60,7 @@ void RelayLimitTest::endedWindowsAreForgotten() {
     QCOMPARE(limit.trackedSenders(), 1);
 }
 
-void RelayLimitTest::fullTablesDropTheOldest() {
-    // Any number of source addresses: the program's table holds 4096.
-    RelayLimit big;
-    const QString first = u"192.168.0.1"_s;
-    QCOMPARE(admitted(big, first, 0, RelayLimit::kPerMinute + 1), RelayLimit::kPerMinute);
-    for (int i = 0; i < 3 * RelayLimit::kMaxSenders; ++i) {
-        big.admit(u"172.16.%1.%2"_s.arg(i / 256).arg(i % 256), 1);
-        QVERIFY(big.trackedSenders() <= RelayLimit::kMaxSenders);
-    }
-    QCOMPARE(big.trackedSenders(), RelayLimit::kMaxSenders);
-    QVERIFY(big.admit(first, 2));  // its full window was the oldest, dropped
-
+void RelayLimitTest::fullTablesRefuseNewSenders() {
     // Small bounds, to watch the order: one line per window, four senders.
     RelayLimit limit(1, 60'000, 4);
     const auto sender = [](int i) { return u"10.0.0.%1"_s.arg(i); };
@@ -78,16 +68,49 @@ void RelayLimitTest::fullTablesDropTheOldest() {
         QVERIFY(limit.admit(sender(i), 0));
         QVERIFY(!limit.admit(sender(i), 0));
     }
-    QVERIFY(!limit.admit(sender(0), 0));  // refused last now: kept longest
-    QVERIFY(limit.admit(sender(4), 0));   // drops the window of sender 0
-    QVERIFY(!limit.admit(sender(4), 0));  // drops the refusals of sender 1
+    // A full table refuses a new sender, and so keeps every count: making
+    // room would let sender 0 start again at once.
+    QVERIFY(!limit.admit(sender(4), 0));
+    QVERIFY(!limit.admit(sender(0), 1));
+    QCOMPARE(limit.trackedSenders(), 4);
+    QCOMPARE(limit.refused(sender(4)), 1);
+    // The refusals table (four senders) gives way to the latest refused:
+    // sender 4 took the place of sender 0, and sender 0 then that of 1.
     QCOMPARE(limit.refusingSenders(), 4);
-    QCOMPARE(limit.refused(sender(0)), 2);
+    QCOMPARE(limit.refused(sender(0)), 1);
     QCOMPARE(limit.refused(sender(1)), 0);
     QCOMPARE(limit.refused(sender(2)), 1);
-    QCOMPARE(limit.refused(sender(4)), 1);
-    QCOMPARE(limit.trackedSenders(), 4);
-    QVERIFY(limit.admit(sender(0), 0));  // a new window: its old one was dropped
+    // Once the windows end, new senders are taken again.
+    QVERIFY(limit.admit(sender(4), 60'000));
+    QVERIFY(limit.admit(sender(0), 60'000));
+
+    // Any number of source addresses: the program's table holds 4096.
+    RelayLimit big(RelayLimit::kPerMinute, RelayLimit::kWindowMs, RelayLimit::kMaxSenders,
+                   1'000'000);
+    for (int i = 0; i < 3 * RelayLimit::kMaxSenders; ++i) {
+        big.admit(u"172.16.%1.%2"_s.arg(i / 256).arg(i % 256), 1);
+        QVERIFY(big.trackedSenders() <= RelayLimit::kMaxSenders);
+    }
+    QCOMPARE(big.trackedSenders(), RelayLimit::kMaxSenders);
+    QCOMPARE(big.refused(u"172.16.47.255"_s), 1);
+}
+
+void RelayLimitTest::totalBudgetHoldsAcrossSenders() {
+    // 4,096 senders with 50 lines each, all within a minute: the total
+    // share, no more, whoever sends; answers nobody asked for count too.
+    RelayLimit limit;
+    int admittedInAll = 0;
+    for (int i = 0; i < 4096; ++i) {
+        admittedInAll += admitted(limit, u"10.20.%1.%2"_s.arg(i / 256).arg(i % 256), i, 50);
+    }
+    QCOMPARE(admittedInAll, RelayLimit::kTotalPerMinute);
+    QVERIFY(!limit.admitAnswer(u"10.30.0.1"_s, 5'000));
+    QCOMPARE(limit.refused(u"10.30.0.1"_s), 1);
+    QCOMPARE(limit.refused(u"10.20.0.39"_s), 0);  // the 40th sender came in time
+    QCOMPARE(limit.refused(u"10.20.0.40"_s), 50);
+    // A minute after the first line there is room again.
+    QVERIFY(limit.admitAnswer(u"10.30.0.1"_s, 60'000));
+    QCOMPARE(admitted(limit, u"10.20.0.41"_s, 60'000, 1), 1);
 }
 
 QTEST_APPLESS_MAIN(RelayLimitTest)

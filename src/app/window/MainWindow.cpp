@@ -139,6 +139,8 @@ void MainWindow::connectSession() {
             [this](const QString& notice) { messages_.tell(notice); });
     connect(&conference.receipts(), &Receipts::notDelivered, this, &MainWindow::showNotDelivered);
     connect(&conference, &Conference::entriesRefused, this, &MainWindow::noteRefusedEntries);
+    connect(&conference, &Conference::rosterLinesRefused, this,
+            &MainWindow::noteRefusedRosterLines);
 }
 
 void MainWindow::connectDesktop() {
@@ -321,6 +323,22 @@ void MainWindow::noteRefusedEntries(const QString& fromIP, int refusedInAll) {
     }
     if (!refusedEntriesTimer_->isActive()) {
         refusedEntriesTimer_->start();
+    }
+}
+
+void MainWindow::noteRefusedRosterLines(int refusedInAll) {
+    rosterRefusedInAll_ = refusedInAll;
+    if (rosterFullTimer_ == nullptr) {
+        rosterFullTimer_ = new QTimer(this);
+        rosterFullTimer_->setSingleShot(true);
+        rosterFullTimer_->setInterval(250);
+        connect(rosterFullTimer_, &QTimer::timeout, this, [this] {
+            const QString text = ConferenceTexts::rosterLinesRefused(rosterRefusedInAll_);
+            showInStatus(ui_.rosterFullLabel, text, text);
+        });
+    }
+    if (!rosterFullTimer_->isActive()) {
+        rosterFullTimer_->start();
     }
 }
 

@@ -73,6 +73,7 @@ class MainWindow : public QWidget {
     // A flood of refused entries updates the status line a few times a
     // second, not once per datagram.
     void noteRefusedEntries(const QString& fromIP, int refusedInAll);
+    void noteRefusedRosterLines(int refusedInAll);
     // A status label's text, cut to fit with its whole text in the tooltip.
     static void showInStatus(QLabel* label, const QString& text, const QString& toolTip);
     void end();
@@ -94,4 +95,6 @@ class MainWindow : public QWidget {
     QTimer* refusedEntriesTimer_ = nullptr;
     QString refusedFrom_;
     int refusedInAll_ = 0;
+    QTimer* rosterFullTimer_ = nullptr;
+    int rosterRefusedInAll_ = 0;
 };

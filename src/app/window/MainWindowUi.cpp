@@ -161,6 +161,9 @@ QWidget* MainWindowUi::setupStatusLine(QWidget* window) {
     refusedEntriesLabel = make<QLabel>(u"refusedEntriesLabel"_s, statusLine);
     refusedEntriesLabel->setStyleSheet(u"color: #b00000;"_s);
     refusedEntriesLabel->hide();
+    rosterFullLabel = make<QLabel>(u"rosterFullLabel"_s, statusLine);
+    rosterFullLabel->setStyleSheet(u"color: #b00000;"_s);
+    rosterFullLabel->hide();
 
     layout->addWidget(clockLabel);
     layout->addSpacing(16);
@@ -168,6 +171,7 @@ QWidget* MainWindowUi::setupStatusLine(QWidget* window) {
     layout->addWidget(lostDatagramsLabel);
     layout->addWidget(undeliveredLabel);
     layout->addWidget(refusedEntriesLabel);
+    layout->addWidget(rosterFullLabel);
     layout->addStretch(1);
     layout->addWidget(menuHint);
     layout->addSpacing(8);

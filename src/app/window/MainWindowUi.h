@@ -33,6 +33,7 @@ struct MainWindowUi {
     QLabel* lostDatagramsLabel = nullptr;   // shown once a datagram was lost on arrival
     QLabel* undeliveredLabel = nullptr;     // shown once a line went unconfirmed
     QLabel* refusedEntriesLabel = nullptr;  // shown once relayed entries were refused
+    QLabel* rosterFullLabel = nullptr;      // shown once roster lines were refused
     // Above the status line, shown while a network search runs and after it.
     SweepProgressLine* sweepLine = nullptr;
 
