@@ -18,9 +18,23 @@ Conference::Conference(UdpEndpoint& endpoint, QObject* parent)
       endpoint_(endpoint),
       directory_(EntryList::Order::AsGiven, this),
       roster_(EntryList::Order::Sorted, this),
+      directoryAddresses_(directory_),
+      rosterAddresses_(roster_),
+      handshake_([this](const QString& address,
+                        const QByteArray& bytes) { sendToHandshakePort(address, bytes); },
+                 [this](const QString& address) {
+                     return rosterAddresses_.contains(address) ||
+                            directoryAddresses_.contains(address);
+                 }),
       receipts_([this](const QString& address,
                        const QByteArray& bytes) { sendIfPossible(address, bytes); },
-                this) {}
+                this) {
+    // A recipient whose copy is being checked again gets no resends until
+    // it has answered: an older copy may have started there.
+    receipts_.setMayResend([this](const QString& address) { return handshake_.confirms(address); });
+    receipts_.setKeepsSender(
+        [this](const QString& address) { return rosterAddresses_.contains(address); });
+}
 
 void Conference::setSweep(DiscoverySweep* sweep) {
     sweep_ = sweep;
@@ -28,7 +42,14 @@ void Conference::setSweep(DiscoverySweep* sweep) {
 
 void Conference::setClock(SteadyClock clock) {
     clock_ = clock;
+    handshake_.setClock(clock);
     receipts_.setClock(std::move(clock));
+}
+
+void Conference::setHandshakeEndpoint(UdpEndpoint* endpoint) {
+    handshakeEndpoint_ = endpoint;
+    handshake_.setEnabled(endpoint != nullptr &&
+                          endpoint->bindState() == UdpEndpoint::BindState::Bound);
 }
 
 // ---- the send step --------------------------------------------------------
@@ -50,8 +71,15 @@ void Conference::sendIfPossible(const QString& address, const QByteArray& bytes)
     }
 }
 
-void Conference::sendHello(const QString& address) {
-    sendIfPossible(address, Cp1251::encode(Protocol::controlText(Protocol::kHello)));
+void Conference::sendToHandshakePort(const QString& address, const QByteArray& bytes) {
+    if (handshakeEndpoint_ == nullptr) {
+        return;
+    }
+    try {
+        handshakeEndpoint_->send(address, bytes);
+    } catch (const Exception&) {
+        // Nobody waits for it; the peer simply does not get it.
+    }
 }
 
 void Conference::send(const QString& address, const QString& text) {
@@ -104,14 +132,14 @@ PresenceOutcome Conference::sendToDirectory(const QString& keyword) {
         }
         try {
             if (keyword == Protocol::kMyNameIs2) {
-                // Only to an address that has shown it understands one: any
-                // other gets exactly the registration, as ever.
-                if (receipts_.confirms(address)) {
-                    sendHello(address);
-                }
                 reachability_.requestSent(address, clock_());
             }
             sendQuietly(address, text);
+            // The hello goes to the handshake port only: the conference port
+            // gets exactly the registration, as ever.
+            if (keyword == Protocol::kMyNameIs2) {
+                handshake_.greet(address);
+            }
         } catch (const Exception& error) {
             failures.append({address, error.message()});
         }
@@ -125,16 +153,15 @@ PresenceOutcome Conference::sendToDirectory(const QString& keyword) {
 // ---- chat and sharing -----------------------------------------------------
 
 void Conference::deliver(const QString& name, const QString& address, Outgoing& outgoing) {
-    if (!outgoing.confirmable || !receipts_.confirms(address)) {
+    if (!outgoing.confirmable || !handshake_.confirms(address)) {
         send(address, outgoing.text);
         return;
     }
-    if (outgoing.tagged.isEmpty()) {
-        outgoing.id = receipts_.takeLineId();
-        outgoing.tagged = Protocol::chatWithLineId(Cp1251::encode(outgoing.text), outgoing.id);
-    }
-    sendBytes(address, outgoing.tagged);
-    outgoing.tracked.append({address, name});
+    // An id of this recipient's own: no other recipient can confirm it.
+    const quint32 id = receipts_.newLineId();
+    const QByteArray tagged = Protocol::chatWithLineId(Cp1251::encode(outgoing.text), id);
+    sendBytes(address, tagged);
+    outgoing.tracked.append({address, name, id, tagged});
 }
 
 Conference::Delivery Conference::sendToRecipients(Recipients recipients, Outgoing& outgoing) {
@@ -193,10 +220,10 @@ ChatOutcome Conference::sendChat(const QString& messageText, Recipients recipien
         delivery = sendToRecipients(recipients, line);
     } catch (...) {
         // What went out before the failure is still waited for.
-        receipts_.track(line.id, line.tagged, line.tracked);
+        receipts_.track(line.tracked);
         throw;
     }
-    receipts_.track(line.id, line.tagged, line.tracked);
+    receipts_.track(line.tracked);
     switch (delivery) {
         case Delivery::Sent:
             return ChatOutcome::Sent;
@@ -299,20 +326,22 @@ void Conference::dispatch(const ReceivedDatagram& datagram) {
         receiveChat(datagram, text);
         return;
     }
-    if (const auto newer = DatagramParser::newerKind(*control)) {
-        receiveNewer(*newer, datagram.fromIP);
-        return;
-    }
+    // The handshake and receipts belong to the other port: here, as in an
+    // older copy, a control text without a keyword does nothing.
     for (const KeywordMatch& match : DatagramParser::matchKeywords(*control)) {
         apply(match, datagram.fromIP);
     }
 }
 
 void Conference::receiveChat(const ReceivedDatagram& datagram, const QString& text) {
-    if (const auto id = DatagramParser::lineId(datagram.bytes, datagram.size)) {
+    const auto id = DatagramParser::lineId(datagram.bytes, datagram.size);
+    if (id && handshake_.enabled()) {
         // Every copy is confirmed, since the sender resends until one of
-        // the receipts reaches it; only the first is shown.
-        sendIfPossible(datagram.fromIP, Cp1251::encode(Protocol::receiptText(*id)));
+        // the receipts reaches it; only the first is shown. The receipt goes
+        // to the handshake port, so a line tagged in an older copy's name
+        // makes nothing new reach that older copy. A tagged line proves
+        // nothing of its sender: anyone can write one.
+        sendToHandshakePort(datagram.fromIP, Cp1251::encode(Protocol::receiptText(*id)));
         if (!receipts_.firstCopy(datagram.fromIP, *id)) {
             return;
         }
@@ -320,22 +349,44 @@ void Conference::receiveChat(const ReceivedDatagram& datagram, const QString& te
     emit chatLineReceived(text);
 }
 
+void Conference::dispatchHandshake(const ReceivedDatagram& datagram) {
+    if (datagram.size <= 0 || !handshake_.enabled()) {
+        return;
+    }
+    const QString text = DatagramParser::receivedText(datagram.bytes, datagram.size);
+    const std::optional<QString> control = DatagramParser::controlText(text);
+    if (!control) {
+        return;  // chat has no business here
+    }
+    if (const auto newer = DatagramParser::newerKind(*control)) {
+        receiveNewer(*newer, datagram.fromIP);
+    }
+}
+
 void Conference::receiveNewer(const DatagramParser::NewerKind& newer, const QString& fromIP) {
+    using Kind = DatagramParser::NewerKind::Kind;
     switch (newer.kind) {
-        case DatagramParser::NewerKind::Kind::Hello:
-            // Told for the first time: tell it back, so that both sides know.
-            // The answer to a hello that is itself new ends the exchange.
-            if (receipts_.helloReceived(fromIP)) {
-                sendHello(fromIP);
-            }
+        case Kind::Hello:
+            handshake_.helloReceived(fromIP, newer.lineId);
             break;
-        case DatagramParser::NewerKind::Kind::Receipt:
-            receipts_.receiptReceived(fromIP, newer.lineId);
+        case Kind::HelloAnswer:
+            handshake_.answerReceived(fromIP, newer.echo, newer.lineId);
+            break;
+        case Kind::Echo:
+            handshake_.echoReceived(fromIP, newer.echo);
+            break;
+        case Kind::Receipt:
+            // Only the recipient the id went to knows it: its receipt proves
+            // that a newer copy is at that address.
+            if (receipts_.receiptReceived(fromIP, newer.lineId)) {
+                handshake_.proven(fromIP);
+            }
             break;
     }
 }
 
 void Conference::watchRoster() {
+    handshake_.look();
     const qint64 now = clock_();
     if (watch_.members() != rosterIndex_.addressCount()) {
         // The roster was changed behind the conference's back: the watch
@@ -366,11 +417,9 @@ void Conference::watchRoster() {
             if (!PeerAddress::isRosterAddress(address)) {
                 continue;
             }
-            if (receipts_.confirms(address)) {
-                sendHello(address);
-            }
             reachability_.requestSent(address, now);
             sendIfPossible(address, registration);
+            handshake_.greet(address);
         }
     }
 }
@@ -398,8 +447,8 @@ void Conference::apply(const KeywordMatch& match, const QString& fromIP) {
             addNameAnswer(match.argument, fromIP);
             break;
         case Keyword::MyNameIs2:
-            receipts_.presenceReceived(fromIP,
-                                       roster_.indexOf(rosterEntry(match.argument, fromIP)) < 0);
+            handshake_.presenceReceived(fromIP,
+                                        roster_.indexOf(rosterEntry(match.argument, fromIP)) < 0);
             addToRoster(match.argument, fromIP);
             reply(fromIP, Protocol::kMyNameIs3);
             break;
@@ -407,7 +456,7 @@ void Conference::apply(const KeywordMatch& match, const QString& fromIP) {
             // An answer to a registration we sent there lately: the address
             // hears us, so the watch may call it back once it left.
             const bool toOurs = reachability_.answerReceived(fromIP, clock_());
-            receipts_.presenceReceived(fromIP, false);
+            handshake_.presenceReceived(fromIP, false);
             addToRoster(match.argument, fromIP);
             if (toOurs) {
                 watch_.answered(fromIP);
@@ -438,12 +487,12 @@ void Conference::reply(const QString& fromIP, const QString& keyword) {
     // A self name too long for the reply is not cut; the peer gets nothing.
     // The commands that send the name tell the user.
     if (Protocol::selfNameFits(selfName_)) {
-        // The answer to a registration tells whoever registered that this
-        // copy confirms lines; an older copy drops the hello.
-        if (keyword == Protocol::kMyNameIs3) {
-            sendHello(fromIP);
-        }
         send(fromIP, Protocol::controlText(keyword, selfName_));
+        // Whoever registered learns on the handshake port that this copy
+        // confirms lines; on the conference port it gets exactly the answer.
+        if (keyword == Protocol::kMyNameIs3) {
+            handshake_.greet(fromIP);
+        }
     }
 }
 

@@ -4,6 +4,8 @@
 #include "core/DatagramParser.h"
 #include "core/Entry.h"
 #include "core/EntryList.h"
+#include "core/Handshake.h"
+#include "core/ListAddresses.h"
 #include "core/Protocol.h"
 #include "core/Reachability.h"
 #include "core/Receipts.h"
@@ -68,10 +70,11 @@ struct SharingOutcome {
 // registration and exit notices, which go on with the remaining lines and
 // raise one Exception naming every failed address after the loop.
 //
-// With copies that understand them (see Receipts), chat lines are confirmed,
-// resent until they are and shown once; every other peer gets exactly what
-// it always got. The roster watch (watchRoster) removes members that stopped
-// answering, and reachability() tells what each address showed of itself.
+// With copies that have proved they understand them (see Handshake, on a
+// port of its own that only newer copies bind), chat lines are confirmed,
+// resent until they are and shown once (see Receipts); every other peer gets
+// exactly what it always got, on the conference port. The roster watch (watchRoster) removes
+// members that stopped answering, and reachability() tells what each address showed of itself.
 //
 // Dispatch may nest: a slot of chatLineReceived or linkCheckAnswered may run
 // an event loop in which further datagrams are dispatched. The dispatcher
@@ -109,8 +112,18 @@ class Conference : public QObject {
     // Sends the selected directory entry to the recipients.
     SharingOutcome shareSelectedEntry(Recipients recipients);
 
-    // The receive dispatcher: applies one received datagram.
+    // The receive dispatcher: applies one datagram received on the
+    // conference port, exactly as an older copy would, plus the line ids.
     void dispatch(const ReceivedDatagram& datagram);
+
+    // The endpoint of the handshake port (Protocol::kHandshakePort), or
+    // none. Without one, or with one whose port could not be bound, this
+    // copy behaves exactly as an older one: no address ever confirms. The
+    // endpoint must outlive the conference or be set to none before it goes.
+    void setHandshakeEndpoint(UdpEndpoint* endpoint);
+    // Applies one datagram received on the handshake port: the hello, its
+    // answer and echo, and receipts. Everything else is dropped there.
+    void dispatchHandshake(const ReceivedDatagram& datagram);
 
     // One look of the roster watch: a registration to the members silent a
     // while, and the members silent for too long leave the roster. Called
@@ -122,6 +135,7 @@ class Conference : public QObject {
     void setSweep(DiscoverySweep* sweep);
 
     [[nodiscard]] Receipts& receipts() { return receipts_; }
+    [[nodiscard]] const Handshake& handshake() const { return handshake_; }
     [[nodiscard]] const Receipts& receipts() const { return receipts_; }
     [[nodiscard]] const Reachability& reachability() const { return reachability_; }
     // The clock of resends and silences; a test moves its own.
@@ -159,13 +173,11 @@ class Conference : public QObject {
     enum class Delivery { Sent, NoRecipient, TooLong };
 
     // One text on its way to the recipients of a command. A chat line to a
-    // confirming peer carries an id, the same for every recipient.
+    // confirming peer carries an id of that recipient's own.
     struct Outgoing {
         QString text;
         bool confirmable = false;
-        quint32 id = 0;
-        QByteArray tagged;
-        QList<Receipts::Recipient> tracked;
+        QList<Receipts::Copy> tracked;
     };
 
     // Sends keyword + self name to every directory address; failures are
@@ -181,10 +193,11 @@ class Conference : public QObject {
     void sendBytes(const QString& address, const QByteArray& bytes);
     // The same, quietly: the caller reports the failure.
     void sendQuietly(const QString& address, const QString& text);
-    // For what a peer does not wait for (hello, receipt, probe): a failure
-    // is only a datagram that did not go.
+    // For what a peer does not wait for (a probe): a failure is only a
+    // datagram that did not go.
     void sendIfPossible(const QString& address, const QByteArray& bytes);
-    void sendHello(const QString& address);
+    // The same to the handshake port; nothing without its endpoint.
+    void sendToHandshakePort(const QString& address, const QByteArray& bytes);
 
     void receiveChat(const ReceivedDatagram& datagram, const QString& text);
     void receiveNewer(const DatagramParser::NewerKind& newer, const QString& fromIP);
@@ -207,10 +220,14 @@ class Conference : public QObject {
     bool takeLinkCheck(const QString& fromIP);
 
     UdpEndpoint& endpoint_;
+    UdpEndpoint* handshakeEndpoint_ = nullptr;
     EntryList directory_;
     EntryList roster_;
+    ListAddresses directoryAddresses_;
+    ListAddresses rosterAddresses_;
     QString selfName_ = kDefaultSelfName;
     SteadyClock clock_ = systemSteadyClock();
+    Handshake handshake_;
     Receipts receipts_;
     RosterWatch watch_;
     Reachability reachability_;

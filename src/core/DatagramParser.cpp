@@ -68,13 +68,32 @@ std::optional<quint32> lineId(QByteArrayView bytes, int numberBytes) {
 }
 
 std::optional<NewerKind> newerKind(const QString& controlText) {
-    if (controlText == Protocol::kHello) {
-        return NewerKind{NewerKind::Kind::Hello};
+    using Kind = NewerKind::Kind;
+    const QStringView text(controlText);
+    constexpr int digits = Protocol::kLineIdDigits;
+    if (text.startsWith(Protocol::kHello)) {
+        const QStringView argument = text.sliced(Protocol::kHello.size());
+        if (const auto challenge = parseLineId(argument)) {
+            return NewerKind{Kind::Hello, *challenge};
+        }
+        if (argument.size() == 2 * digits) {
+            const auto echo = parseLineId(argument.first(digits));
+            const auto challenge = parseLineId(argument.sliced(digits));
+            if (echo && challenge) {
+                return NewerKind{Kind::HelloAnswer, *challenge, *echo};
+            }
+        }
+        return std::nullopt;
     }
-    if (controlText.startsWith(Protocol::kReceipt)) {
-        if (const auto id =
-                parseLineId(QStringView(controlText).sliced(Protocol::kReceipt.size()))) {
-            return NewerKind{NewerKind::Kind::Receipt, *id};
+    if (text.startsWith(Protocol::kEcho)) {
+        if (const auto echo = parseLineId(text.sliced(Protocol::kEcho.size()))) {
+            return NewerKind{Kind::Echo, 0, *echo};
+        }
+        return std::nullopt;
+    }
+    if (text.startsWith(Protocol::kReceipt)) {
+        if (const auto id = parseLineId(text.sliced(Protocol::kReceipt.size()))) {
+            return NewerKind{Kind::Receipt, *id};
         }
     }
     return std::nullopt;

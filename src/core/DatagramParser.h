@@ -28,11 +28,16 @@ namespace DatagramParser {
 
 // The datagrams that only newer copies send, told from their control text.
 struct NewerKind {
-    enum class Kind { Hello, Receipt } kind;
-    quint32 lineId = 0;  // the receipt's
+    enum class Kind { Hello, HelloAnswer, Echo, Receipt } kind;
+    // The receipt's line id; the challenge of a hello or an answer.
+    quint32 lineId = 0;
+    // The challenge echoed by an answer or an echo.
+    quint32 echo = 0;
 };
-// The kind of a control text that holds a hello ("VSHELLO:1") or a receipt
-// ("VSACK:" + eight hex digits) and nothing else; none for every other text.
+// The kind of a control text that holds a hello ("VSHELLO:" + eight hex
+// digits), an answer to one ("VSHELLO:" + sixteen), an echo ("VSECHO:" +
+// eight) or a receipt ("VSACK:" + eight) and nothing else; none for every
+// other text.
 [[nodiscard]] std::optional<NewerKind> newerKind(const QString& controlText);
 
 enum class Keyword {

@@ -23,6 +23,18 @@ QString receiptText(quint32 id) {
     return controlText(kReceipt, lineIdText(id));
 }
 
+QString helloText(quint32 challenge) {
+    return controlText(kHello, lineIdText(challenge));
+}
+
+QString helloAnswerText(quint32 echo, quint32 challenge) {
+    return controlText(kHello, lineIdText(echo) + lineIdText(challenge));
+}
+
+QString echoText(quint32 echo) {
+    return controlText(kEcho, lineIdText(echo));
+}
+
 QByteArray chatWithLineId(const QByteArray& chatBytes, quint32 id) {
     QByteArray bytes = chatBytes;
     bytes.append('\0');

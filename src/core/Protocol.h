@@ -8,8 +8,12 @@
 // terminator; its byte count is the number of characters.
 namespace Protocol {
 
-// Every datagram goes to, and comes from, this port.
+// Every datagram that an older copy may see goes to, and comes from, this
+// port.
 inline constexpr quint16 kPort = 333;
+// The handshake, its answers and the receipts go to this port, which only
+// newer copies bind: an older copy never hears them.
+inline constexpr quint16 kHandshakePort = 334;
 
 // The two datagram buffers hold a text and a terminating NUL.
 inline constexpr int kBufferSize = 256;
@@ -38,20 +42,22 @@ inline const QString kEditAddr = QStringLiteral("EDITADDR:");
 // Datagrams that only newer copies understand. Each is a control datagram
 // whose text holds none of the nine keywords above in any position, whatever
 // its argument (digits and hex letters only), so an older copy's dispatcher
-// drops it without a trace. The hello goes with every answer to a
-// registration; everything else new goes only to a peer that has sent a
-// hello, a receipt or a line id.
+// would drop it without a trace; and every one of them except the tagged
+// chat line goes to kHandshakePort, which an older copy does not even bind.
 
-// "I confirm chat lines": sent right before every "MYNAMEIS3:", before a
-// "MYNAMEIS2:" to a peer that confirms, and back once to a peer whose hello
-// came first.
-inline const QString kHello = QStringLiteral("VSHELLO:1");
+// The hello: "VSHELLO:" + a challenge (eight hex digits). Its answer is
+// "VSHELLO:" + the challenge echoed + a challenge of its own; the echo of
+// that second challenge, "VSECHO:" + its eight digits, ends the exchange.
+// An address that echoes a challenge sent to it has shown that it is a newer
+// copy and that it really is at that address.
+inline const QString kHello = QStringLiteral("VSHELLO:");
+inline const QString kEcho = QStringLiteral("VSECHO:");
 // The receipt for a chat line: "VSACK:" + the line's id.
 inline const QString kReceipt = QStringLiteral("VSACK:");
 // Behind a NUL after the chat text, to a confirming peer only: "VSID:" + the
 // line's id. An older copy reads a chat datagram up to its first NUL.
 inline const QString kLineIdTag = QStringLiteral("VSID:");
-// A line id is eight upper-case hex digits.
+// A line id, and a challenge, is eight upper-case hex digits.
 inline constexpr int kLineIdDigits = 8;
 
 // The longest self name that fits every control datagram that carries it:
@@ -72,6 +78,13 @@ inline constexpr int kMaxSelfNameLength = 238;
 
 // Prefix + "VSACK:" + the id.
 [[nodiscard]] QString receiptText(quint32 id);
+
+// Prefix + "VSHELLO:" + the challenge.
+[[nodiscard]] QString helloText(quint32 challenge);
+// Prefix + "VSHELLO:" + the echoed challenge + the answerer's own challenge.
+[[nodiscard]] QString helloAnswerText(quint32 echo, quint32 challenge);
+// Prefix + "VSECHO:" + the echoed challenge.
+[[nodiscard]] QString echoText(quint32 echo);
 
 // The chat datagram for a confirming peer: the text's bytes, a NUL and
 // "VSID:" + the id. The text before the NUL is what every copy shows.

@@ -2,6 +2,7 @@
 
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <numeric>
 
 namespace {
@@ -11,75 +12,64 @@ constexpr int kResolutionMs = 250;
 
 }  // namespace
 
-Receipts::Receipts(SendBytes send, QObject* parent)
-    : QObject(parent), send_(std::move(send)), nextId_(QRandomGenerator::global()->generate()) {
+Receipts::Receipts(SendBytes send, QObject* parent) : QObject(parent), send_(std::move(send)) {
     timer_.setInterval(kResolutionMs);
     connect(&timer_, &QTimer::timeout, this, &Receipts::resendDue);
 }
 
-// ---- who confirms ---------------------------------------------------------
-
-bool Receipts::confirms(const QString& address) const {
-    return confirming_.contains(address);
-}
-
-void Receipts::confirm(const QString& address) {
-    // Bounded against hellos from ever new (forged) addresses: beyond the
-    // bound a new address is treated as an older copy, which is always safe.
-    if (confirming_.size() < kRememberedConfirming || confirming_.contains(address)) {
-        confirming_.insert(address);
-    }
-    missedHellos_.remove(address);
-}
-
-bool Receipts::helloReceived(const QString& address) {
-    const bool fresh = !confirming_.contains(address);
-    confirm(address);
-    if (helloAt_.size() >= kRememberedConfirming) {
-        helloAt_.clear();  // each is needed for a second only
-    }
-    helloAt_.insert(address, clock_());
-    return fresh && confirming_.contains(address);
-}
-
-void Receipts::presenceReceived(const QString& address, bool freshRegistration) {
-    // The hello goes right before the registration or answer it belongs
-    // to; one that came long before (told back on its own) does not count.
-    const auto hello = helloAt_.constFind(address);
-    const bool withHello = hello != helloAt_.cend() && clock_() - *hello <= kHelloBeforeMs;
-    helloAt_.remove(address);
-    if (withHello) {
-        return;
-    }
-    if (!confirming_.contains(address)) {
-        return;
-    }
-    if (freshRegistration || ++missedHellos_[address] >= kMissedHellosToForget) {
-        confirming_.remove(address);
-        missedHellos_.remove(address);
-    }
-}
-
 // ---- the sender's side ----------------------------------------------------
 
-void Receipts::track(quint32 id, const QByteArray& bytes, const QList<Recipient>& recipients) {
-    if (recipients.isEmpty()) {
+quint32 Receipts::newLineId() const {
+    // From the system's source, so that the ids one recipient sees tell
+    // nothing about those of the others.
+    for (;;) {
+        const quint32 id = QRandomGenerator::system()->generate();
+        if (!byId_.contains(id)) {
+            return id;
+        }
+    }
+}
+
+void Receipts::track(const QList<Copy>& copies) {
+    if (copies.isEmpty()) {
         return;
     }
-    lines_.append({id, bytes, recipients, {}, clock_(), 1});
+    const quint64 serial = nextSerial_++;
+    Line& line = lines_[serial];
+    line.sentAtMs = clock_();
+    for (const Copy& copy : copies) {
+        // Two copies of one line with the same id are as likely as guessing
+        // one; the second would only go unconfirmed.
+        if (byId_.contains(copy.id)) {
+            continue;
+        }
+        byId_.insert(copy.id, {serial, line.copies.size()});
+        line.copies.append({copy, false});
+        ++line.waiting;
+    }
     armTimer();
 }
 
-void Receipts::receiptReceived(const QString& address, quint32 id) {
-    confirm(address);
-    for (Line& line : lines_) {
-        if (line.id != id) {
-            continue;
-        }
-        line.waiting.removeIf([&](const Recipient& r) { return r.address == address; });
-        break;
+bool Receipts::receiptReceived(const QString& address, quint32 id) {
+    const auto found = byId_.constFind(id);
+    if (found == byId_.cend()) {
+        return false;
     }
+    const auto line = lines_.find(found->first);
+    if (line == lines_.end()) {
+        return false;
+    }
+    Waiting& waiting = line->second.copies[found->second];
+    // A receipt from any other address, another recipient's above all,
+    // counts for nothing.
+    if (waiting.copy.address != address) {
+        return false;
+    }
+    waiting.confirmed = true;
+    --line->second.waiting;
+    byId_.erase(found);
     // A line everybody confirmed is settled at the next look; nothing to say.
+    return true;
 }
 
 qint64 Receipts::nextSendAt(const Line& line) const {
@@ -87,36 +77,49 @@ qint64 Receipts::nextSendAt(const Line& line) const {
     return line.sentAtMs + std::accumulate(kPausesMs.begin(), kPausesMs.begin() + pauses, 0);
 }
 
+void Receipts::settle(std::map<quint64, Line>::iterator line) {
+    for (const Waiting& waiting : line->second.copies) {
+        if (!waiting.confirmed) {
+            byId_.remove(waiting.copy.id);
+        }
+    }
+    lines_.erase(line);
+}
+
 void Receipts::resendDue() {
     const qint64 now = clock_();
     // Sending may not run an event loop, but a slot of notDelivered may;
     // the outcomes are collected first and told after the list is settled.
     QList<QStringList> outcomes;
-    for (qsizetype i = 0; i < lines_.size();) {
-        Line& line = lines_[i];
-        if (line.waiting.isEmpty()) {
-            lines_.removeAt(i);
+    for (auto it = lines_.begin(); it != lines_.end();) {
+        Line& line = it->second;
+        if (line.waiting == 0) {
+            settle(it++);
             continue;
         }
         if (now - line.sentAtMs >= kOutcomeAfterMs) {
             QStringList names;
-            for (const Recipient& r : line.waiting) {
-                names.append(r.name);
+            for (const Waiting& waiting : line.copies) {
+                if (!waiting.confirmed) {
+                    names.append(waiting.copy.name);
+                }
             }
             notDeliveredInAll_ += static_cast<int>(names.size());
             outcomes.append(names);
-            lines_.removeAt(i);
+            settle(it++);
             continue;
         }
         while (line.sends < kSends && now >= nextSendAt(line)) {
             ++line.sends;
-            for (const Recipient& r : line.waiting) {
-                send_(r.address, line.bytes);
+            for (const Waiting& waiting : line.copies) {
+                if (!waiting.confirmed && (!mayResend_ || mayResend_(waiting.copy.address))) {
+                    send_(waiting.copy.address, waiting.copy.bytes);
+                }
             }
         }
-        ++i;
+        ++it;
     }
-    if (lines_.isEmpty()) {
+    if (lines_.empty()) {
         timer_.stop();
     }
     for (const QStringList& names : outcomes) {
@@ -132,24 +135,53 @@ void Receipts::armTimer() {
 
 // ---- the receiver's side --------------------------------------------------
 
+bool Receipts::makeRoom(qint64 nowMs) {
+    // Kept senders met at the old end go to the new end, so that they are
+    // passed over once, not at every look; the others stay in the order
+    // they were used, so the first of them that is recent ends the search.
+    for (qsizetype left = seenOrder_.size(); left > 0; --left) {
+        const auto oldest = seenOrder_.begin();
+        if (keepsSender_ && keepsSender_(*oldest)) {
+            seenOrder_.splice(seenOrder_.end(), seenOrder_, oldest);
+            continue;
+        }
+        const auto sender = seen_.find(*oldest);
+        if (sender != seen_.end() && nowMs - sender->usedAtMs < kOutcomeAfterMs) {
+            return false;
+        }
+        if (sender != seen_.end()) {
+            seen_.erase(sender);
+        }
+        seenOrder_.erase(oldest);
+        return true;
+    }
+    return false;
+}
+
 bool Receipts::firstCopy(const QString& address, quint32 id) {
-    confirm(address);
+    const qint64 now = clock_();
     auto found = seen_.find(address);
     if (found == seen_.end()) {
-        if (seenOrder_.size() >= kRememberedSenders) {
-            seen_.remove(seenOrder_.dequeue());
+        if (seen_.size() >= kRememberedSenders && !makeRoom(now)) {
+            // Shown, as an older copy would: a line lost is worse than a
+            // line shown twice.
+            return true;
         }
-        seenOrder_.enqueue(address);
-        found = seen_.insert(address, {});
+        const auto place = seenOrder_.insert(seenOrder_.end(), address);
+        found = seen_.insert(address, Sender{{}, 0, now, place});
+    } else {
+        seenOrder_.splice(seenOrder_.end(), seenOrder_, found->place);
+        found->usedAtMs = now;
     }
-    SeenIds& seen = *found;
-    if (seen.ids.contains(id)) {
+    Sender& sender = *found;
+    if (std::find(sender.ids.begin(), sender.ids.end(), id) != sender.ids.end()) {
         return false;
     }
-    if (seen.order.size() >= kRememberedIds) {
-        seen.ids.remove(seen.order.dequeue());
+    if (sender.ids.size() < static_cast<size_t>(kRememberedIds)) {
+        sender.ids.push_back(id);
+    } else {
+        sender.ids[sender.next] = id;
+        sender.next = (sender.next + 1) % sender.ids.size();
     }
-    seen.ids.insert(id);
-    seen.order.enqueue(id);
     return true;
 }

@@ -34,9 +34,24 @@ Session::Session(const QString& dataFolder, std::unique_ptr<UdpEndpoint> endpoin
 }
 
 Session::~Session() {
+    setHandshakeEndpoint(nullptr);
     endpoint_->receiveHandler = nullptr;
     endpoint_->lossHandler = nullptr;
     endpoint_->lookupWaitEndedHandler = nullptr;
+}
+
+void Session::setHandshakeEndpoint(std::unique_ptr<UdpEndpoint> endpoint) {
+    conference_.setHandshakeEndpoint(nullptr);
+    if (handshakeEndpoint_) {
+        handshakeEndpoint_->receiveHandler = nullptr;
+    }
+    handshakeEndpoint_ = std::move(endpoint);
+    if (handshakeEndpoint_) {
+        handshakeEndpoint_->receiveHandler = [this](const ReceivedDatagram& datagram) {
+            conference_.dispatchHandshake(datagram);
+        };
+        conference_.setHandshakeEndpoint(handshakeEndpoint_.get());
+    }
 }
 
 Settings Session::start() {

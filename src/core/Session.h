@@ -39,6 +39,11 @@ class Session : public QObject {
             QObject* parent = nullptr);
     ~Session() override;
 
+    // The endpoint of the handshake port, owned from now on; its datagrams
+    // go to the conference. Without one (the default), or with one whose
+    // port is not bound, this copy behaves exactly as an older one.
+    void setHandshakeEndpoint(std::unique_ptr<UdpEndpoint> endpoint);
+
     [[nodiscard]] Conference& conference() { return conference_; }
     [[nodiscard]] const UdpEndpoint& endpoint() const { return *endpoint_; }
     [[nodiscard]] DataFiles& dataFiles() { return dataFiles_; }
@@ -101,6 +106,7 @@ class Session : public QObject {
 
   private:
     std::unique_ptr<UdpEndpoint> endpoint_;
+    std::unique_ptr<UdpEndpoint> handshakeEndpoint_;
     Conference conference_;
     DataFiles dataFiles_;
     QTimer tickTimer_;

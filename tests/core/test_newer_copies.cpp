@@ -1,6 +1,7 @@
-// Newer copies among older ones on the in-process network: receipts and
-// resends between copies that confirm, exactly what an older copy always got
-// for one that does not, the roster watch and what reachability tells.
+// Newer copies among older ones on the in-process network: the handshake on
+// its own port, receipts and resends between copies that confirm, exactly
+// what an older copy always got for one that does not, the roster watch and
+// what reachability tells.
 #include "support/ConferencePeer.h"
 
 #include "core/DatagramParser.h"
@@ -71,6 +72,24 @@ struct Mixed {
     OldCopy old;
 };
 
+bool confirms(ConferencePeer& peer, const QString& address) {
+    return peer.conference.handshake().confirms(address);
+}
+
+// The id behind the NUL of the last tagged line that went to an address.
+quint32 lastIdTo(const FakeNetwork& network, const QString& address) {
+    quint32 id = 0;
+    for (const FakeDatagram& d : network.log()) {
+        if (d.to == address) {
+            if (const auto tagged =
+                    DatagramParser::lineId(d.bytes, static_cast<int>(d.bytes.size()))) {
+                id = *tagged;
+            }
+        }
+    }
+    return id;
+}
+
 // Each datagram lost with the given chance, the same draw for every run.
 FakeNetwork::LossRule lossOf(int percent, quint32 seed) {
     auto random = std::make_shared<QRandomGenerator>(seed);
@@ -90,7 +109,12 @@ class NewerCopiesTest : public QObject {
     void everyLineShownOnceDespiteLoss();
     void sameTextTwiceOnPurposeArrivesTwice();
     void unconfirmedLineIsReportedOnceItsTriesEnd();
-    void olderCopyAnsweringWithoutHelloStopsConfirming();
+    void strictOldPeerHearsOnlyTheOldAnswers();
+    void standingSurvivesForgeriesButNotAnOlderCopy();
+    void spoofedHelloConfirmsNothing();
+    void forgedReceiptOfAnotherRecipientCountsForNothing();
+    void blockedHandshakePortLeavesOlderBehaviour();
+    void seenIdsKeepRosterMembersAndRecentSenders();
     void vanishedMemberLeavesTheRosterAndRejoins();
     void probesStayBoundedForLargeRosters();
     void reachabilityTellsLastAnswerAndRoundTrip();
@@ -106,10 +130,14 @@ void NewerCopiesTest::newerDatagramsAreParsedStrictly_data() {
     QTest::newRow("short id") << QByteArray("A: hi\0VSID:ABCDEF", 17) << false << false;
     QTest::newRow("junk after id") << QByteArray("A: hi\0VSID:00ABCDEF!", 20) << false << false;
     QTest::newRow("other tail") << QByteArray("A: hi\0XX", 8) << false << false;
-    QTest::newRow("hello") << QByteArray("~#&!^~: VSHELLO:1 ") << false << true;
+    QTest::newRow("hello") << QByteArray("~#&!^~: VSHELLO:0000002A ") << false << true;
+    QTest::newRow("answer") << QByteArray("~#&!^~:VSHELLO:0000002AFFFFFFFF") << false << true;
+    QTest::newRow("echo") << QByteArray("~#&!^~:VSECHO:0000002A") << false << true;
     QTest::newRow("receipt") << QByteArray("~#&!^~:VSACK:0000002A") << false << true;
     QTest::newRow("receipt, bad id") << QByteArray("~#&!^~:VSACK:2A") << false << false;
-    QTest::newRow("hello with more") << QByteArray("~#&!^~:VSHELLO:1x") << false << false;
+    QTest::newRow("bare hello") << QByteArray("~#&!^~:VSHELLO:1") << false << false;
+    QTest::newRow("answer, short") << QByteArray("~#&!^~:VSHELLO:0000002AFFFF") << false << false;
+    QTest::newRow("hello with more") << QByteArray("~#&!^~:VSHELLO:0000002Ax") << false << false;
 }
 
 void NewerCopiesTest::newerDatagramsAreParsedStrictly() {
@@ -130,12 +158,16 @@ void NewerCopiesTest::noNewerDatagramReadsAsAKeyword() {
     // Every text that a newer copy sends and an older one may see, with ids
     // all over their range: the older dispatcher finds no keyword in it.
     QRandomGenerator random(1);
-    QStringList texts{Protocol::controlText(Protocol::kHello)};
+    QStringList texts;
+    auto add = [&](quint32 a, quint32 b) {
+        texts << Protocol::receiptText(a) << Protocol::helloText(a)
+              << Protocol::helloAnswerText(a, b) << Protocol::echoText(b);
+    };
     for (quint32 id : {0u, 0xFFFFFFFFu, 0xABCDEF01u}) {
-        texts.append(Protocol::receiptText(id));
+        add(id, ~id);
     }
     for (int i = 0; i < 10'000; ++i) {
-        texts.append(Protocol::receiptText(random.generate()));
+        add(random.generate(), random.generate());
     }
     for (const QString& text : texts) {
         const auto control = DatagramParser::controlText(text);
@@ -147,29 +179,66 @@ void NewerCopiesTest::noNewerDatagramReadsAsAKeyword() {
 
 void NewerCopiesTest::registrationTellsWhoConfirms() {
     Mixed m;
-    QVERIFY(m.ivan.conference.receipts().confirms(kPetrIP));
-    QVERIFY(m.petr.conference.receipts().confirms(kIvanIP));
-    QVERIFY(!m.ivan.conference.receipts().confirms(kOldIP));
-    // ИВАН's registration goes bare, as to any address not known to confirm;
-    // ПЕТР's answer comes after a hello, and ИВАН tells it back once.
-    QCOMPARE(describeLog(m.network).mid(0, 6),
+    QVERIFY(confirms(m.ivan, kPetrIP));
+    QVERIFY(confirms(m.petr, kIvanIP));
+    QVERIFY(!confirms(m.ivan, kOldIP));
+    // The conference port carries exactly what older copies exchange.
+    QCOMPARE(describeVisibleLog(m.network),
              (QStringList{u"10.0.0.1>10.0.0.2 ~#&!^~:MYNAMEIS2:ИВАН"_s,
                           u"10.0.0.1>10.0.0.9 ~#&!^~:MYNAMEIS2:ИВАН"_s,
-                          u"10.0.0.2>10.0.0.1 ~#&!^~:VSHELLO:1"_s,
                           u"10.0.0.2>10.0.0.1 ~#&!^~:MYNAMEIS3:ПЕТР"_s,
-                          u"10.0.0.9>10.0.0.1 ~#&!^~:MYNAMEIS3:СТАРЫЙ"_s,
-                          u"10.0.0.1>10.0.0.2 ~#&!^~:VSHELLO:1"_s}));
-    // From now on a registration to ПЕТР goes with a hello, and the
-    // exchange has settled.
+                          u"10.0.0.9>10.0.0.1 ~#&!^~:MYNAMEIS3:СТАРЫЙ"_s}));
+    // Everything else went to the handshake port: a hello to each address
+    // that was registered with, a hello back with the answer, and the
+    // answers and echoes that complete both exchanges. Each challenge that
+    // went to ПЕТР came back from it, and the reverse.
+    QStringList handshake;
+    for (const FakeDatagram& d : m.network.log()) {
+        if (d.port == Protocol::kHandshakePort) {
+            QVERIFY2(d.from != kOldIP, qPrintable(describe(d)));
+            handshake.append(d.from + u'>' + d.to + u' ' +
+                             Cp1251::decode(d.bytes).section(u':', 1, 1));
+        }
+    }
+    QCOMPARE(handshake, (QStringList{u"10.0.0.1>10.0.0.2 VSHELLO"_s, u"10.0.0.1>10.0.0.9 VSHELLO"_s,
+                                     u"10.0.0.2>10.0.0.1 VSHELLO"_s, u"10.0.0.2>10.0.0.1 VSHELLO"_s,
+                                     u"10.0.0.1>10.0.0.2 VSHELLO"_s, u"10.0.0.1>10.0.0.2 VSECHO"_s,
+                                     u"10.0.0.2>10.0.0.1 VSECHO"_s}));
+    // From now on a registration to ПЕТР needs no hello: the exchange has
+    // settled. The older copy, which never answered, is greeted again.
     m.network.clearLog();
     m.ivan.conference.registerAll();
     m.network.flush();
-    QCOMPARE(describeLog(m.network), (QStringList{u"10.0.0.1>10.0.0.2 ~#&!^~:VSHELLO:1"_s,
-                                                  u"10.0.0.1>10.0.0.2 ~#&!^~:MYNAMEIS2:ИВАН"_s,
-                                                  u"10.0.0.1>10.0.0.9 ~#&!^~:MYNAMEIS2:ИВАН"_s,
-                                                  u"10.0.0.2>10.0.0.1 ~#&!^~:VSHELLO:1"_s,
-                                                  u"10.0.0.2>10.0.0.1 ~#&!^~:MYNAMEIS3:ПЕТР"_s,
-                                                  u"10.0.0.9>10.0.0.1 ~#&!^~:MYNAMEIS3:СТАРЫЙ"_s}));
+    QCOMPARE(describeVisibleLog(m.network).size(), 4);
+    QCOMPARE(m.network.log().size(), 5);
+    for (const FakeDatagram& d : m.network.log()) {
+        QVERIFY2(d.port == Protocol::kPort || d.to == kOldIP, qPrintable(describe(d)));
+    }
+}
+
+void NewerCopiesTest::strictOldPeerHearsOnlyTheOldAnswers() {
+    FakeNetwork network;
+    ConferencePeer ivan(network, kIvanIP, u"ИВАН"_s);
+    // A registration from a peer that speaks the old protocol only, then a
+    // chat line tagged in its name, as anyone on the network could forge.
+    network.inject(kOldIP, kIvanIP, Cp1251::encode(u"~#&!^~:MYNAMEIS2:СТРОГИЙ"_s));
+    network.inject(kOldIP, kIvanIP, QByteArray("X: hi\0VSID:0000002A", 19));
+    network.inject(kOldIP, kIvanIP, QByteArray("X: hi\0VSID:0000002A", 19));
+    network.flush();
+    QCOMPARE(ivan.log, QStringList{u"X: hi"_s});
+    QStringList onConferencePort;
+    for (const FakeDatagram& d : network.log()) {
+        if (d.to == kOldIP && d.port == Protocol::kPort) {
+            onConferencePort.append(describe(d));
+        }
+    }
+    QCOMPARE(onConferencePort, QStringList{u"10.0.0.1>10.0.0.9 ~#&!^~:MYNAMEIS3:ИВАН"_s});
+    // Its lines go plain, exactly once each, and it never confirms.
+    QCOMPARE(ivan.sendChat(u"привет"_s), ChatOutcome::Sent);
+    network.flush();
+    QCOMPARE(describeLog(network).last(), u"10.0.0.1>10.0.0.9 ИВАН: привет"_s);
+    QVERIFY(!confirms(ivan, kOldIP));
+    QCOMPARE(ivan.conference.receipts().trackedLines(), 0);
 }
 
 void NewerCopiesTest::olderCopyGetsExactlyWhatItAlwaysGot() {
@@ -190,8 +259,8 @@ void NewerCopiesTest::olderCopyGetsExactlyWhatItAlwaysGot() {
     // copy sends it, once, or one of the datagrams it always got.
     int chatLines = 0;
     for (const FakeDatagram& d : m.network.log()) {
-        if (d.to != kOldIP) {
-            continue;
+        if (d.to != kOldIP || d.port != Protocol::kPort) {
+            continue;  // the handshake port: an older copy does not bind it
         }
         QVERIFY2(!d.bytes.contains('\0'), qPrintable(describe(d)));
         const QString text = Cp1251::decode(d.bytes);
@@ -279,33 +348,182 @@ void NewerCopiesTest::unconfirmedLineIsReportedOnceItsTriesEnd() {
     QCOMPARE(m.ivan.conference.receipts().notDeliveredInAll(), 1);
 }
 
-void NewerCopiesTest::olderCopyAnsweringWithoutHelloStopsConfirming() {
+void NewerCopiesTest::standingSurvivesForgeriesButNotAnOlderCopy() {
     Mixed m;
-    Receipts& receipts = m.ivan.conference.receipts();
-    // One lost hello does not cost the receipts; answers without one, again
-    // and again, mean an older copy answers there now. (The hello ПЕТР told
-    // back at the start is long past: it counts for no answer.)
-    m.now += 5'000;
-    receipts.presenceReceived(kPetrIP, false);
-    QVERIFY(receipts.confirms(kPetrIP));
-    receipts.presenceReceived(kPetrIP, false);
-    receipts.presenceReceived(kPetrIP, false);
-    QVERIFY(!receipts.confirms(kPetrIP));
-    receipts.helloReceived(kPetrIP);
-    receipts.presenceReceived(kPetrIP, false);
-    QVERIFY(receipts.confirms(kPetrIP));
-    // An older copy starting at that address registers without a hello.
-    receipts.presenceReceived(kPetrIP, true);
-    QVERIFY(!receipts.confirms(kPetrIP));
-
-    // Hellos from ever new (forged) addresses: the table stays bounded, and
-    // an address beyond it is treated as an older copy, never told back.
-    int toldBack = 0;
-    for (int i = 0; i < Receipts::kRememberedConfirming + 100; ++i) {
-        toldBack += receipts.helloReceived(u"10.7.%1.%2"_s.arg(i / 250).arg(i % 250)) ? 1 : 0;
+    // Answers and registrations forged in ПЕТР's name, old or fresh (a
+    // name not in the roster): each fresh one brings a new challenge, which
+    // the real ПЕТР answers, so it keeps confirming.
+    for (int i = 0; i < 10; ++i) {
+        m.network.inject(kPetrIP, kIvanIP, Cp1251::encode(u"~#&!^~:MYNAMEIS3:ПЕТР"_s));
+        m.network.inject(kPetrIP, kIvanIP, Cp1251::encode(u"~#&!^~:MYNAMEIS2:ЛЖЕПЕТР%1"_s.arg(i)));
+        m.network.flush();
+        m.now += 1'000;
+        m.ivan.conference.watchRoster();
+        QVERIFY(confirms(m.ivan, kPetrIP));
     }
-    QVERIFY(toldBack <= Receipts::kRememberedConfirming);
-    QVERIFY(!receipts.confirms(u"10.7.16.99"_s));
+    // A forged answer with a wrong echo confirms nothing and is not answered.
+    m.network.clearLog();
+    m.network.inject(kOldIP, kIvanIP, "~#&!^~:VSHELLO:0000002A0000002B", Protocol::kHandshakePort);
+    m.network.flush();
+    QCOMPARE(m.network.log().size(), 1);
+    QVERIFY(!confirms(m.ivan, kOldIP));
+
+    // An older copy starts at ПЕТР's address: the challenge that its fresh
+    // registration brings goes unanswered, and its lines go plain.
+    m.petr.conference.setHandshakeEndpoint(nullptr);
+    m.petr.handshakeEndpoint.reset();
+    m.now += Handshake::kProofFreshForMs;
+    m.network.inject(kPetrIP, kIvanIP, Cp1251::encode(u"~#&!^~:MYNAMEIS2:СТАРЫЙПЕТР"_s));
+    m.network.flush();
+    QVERIFY(!confirms(m.ivan, kPetrIP));  // in question from the start
+    m.now += Handshake::kAnswerWithinMs;
+    m.ivan.conference.watchRoster();
+    m.network.clearLog();
+    m.ivan.conference.roster().setLines({u"СТАРЫЙПЕТР _|_ 10.0.0.2"_s});
+    QCOMPARE(m.ivan.sendChat(u"ау"_s), ChatOutcome::Sent);
+    m.run(20'000);
+    QCOMPARE(describeLog(m.network), QStringList{u"10.0.0.1>10.0.0.2 ИВАН: ау"_s});
+}
+
+void NewerCopiesTest::spoofedHelloConfirmsNothing() {
+    Mixed m;
+    // A hello in the older copy's name: the answer, with a challenge, goes
+    // to the older copy's handshake port, where nobody hears it, so nothing
+    // can echo it back.
+    m.network.clearLog();
+    m.network.inject(kOldIP, kIvanIP, "~#&!^~:VSHELLO:0000002A", Protocol::kHandshakePort);
+    m.network.flush();
+    QCOMPARE(m.network.log().size(), 2);
+    const FakeDatagram answer = m.network.log().at(1);
+    QCOMPARE(answer.to, kOldIP);
+    QCOMPARE(answer.port, Protocol::kHandshakePort);
+    QVERIFY(Cp1251::decode(answer.bytes).startsWith(u"~#&!^~:VSHELLO:0000002A"_s));
+    // Echoes guessed at, and receipts for ids never sent there, do nothing.
+    for (quint32 guess : {0u, 0x2Au, 0xFFFFFFFFu}) {
+        m.network.inject(kOldIP, kIvanIP, Cp1251::encode(Protocol::echoText(guess)),
+                         Protocol::kHandshakePort);
+        m.network.inject(kOldIP, kIvanIP, Cp1251::encode(Protocol::receiptText(guess)),
+                         Protocol::kHandshakePort);
+    }
+    m.network.flush();
+    QVERIFY(!confirms(m.ivan, kOldIP));
+    // Strangers, in neither list, get no answer at all, however many.
+    m.network.clearLog();
+    for (int i = 0; i < 100; ++i) {
+        m.network.inject(u"10.7.0.%1"_s.arg(i), kIvanIP, "~#&!^~:VSHELLO:0000002A",
+                         Protocol::kHandshakePort);
+    }
+    m.network.flush();
+    QCOMPARE(m.network.log().size(), 100);
+    // And handshake datagrams on the conference port are dropped as an
+    // older copy drops them.
+    m.network.clearLog();
+    m.network.inject(kPetrIP, kIvanIP, "~#&!^~:VSHELLO:0000002A");
+    m.network.flush();
+    QCOMPARE(m.network.log().size(), 1);
+}
+
+void NewerCopiesTest::forgedReceiptOfAnotherRecipientCountsForNothing() {
+    FakeNetwork network;
+    qint64 now = 0;
+    const QString sidorIP = u"10.0.0.3"_s;
+    ConferencePeer ivan(network, kIvanIP, u"ИВАН"_s,
+                        {u"Петя _|_ 10.0.0.2"_s, u"Сидор _|_ 10.0.0.3"_s});
+    ConferencePeer petr(network, kPetrIP, u"ПЕТР"_s);
+    ConferencePeer sidor(network, sidorIP, u"СИДОР"_s);
+    for (ConferencePeer* peer : {&ivan, &petr, &sidor}) {
+        peer->conference.setClock([&] { return now; });
+    }
+    ivan.conference.registerAll();
+    network.flush();
+    QVERIFY(confirms(ivan, kPetrIP) && confirms(ivan, sidorIP));
+    QStringList undelivered;
+    connect(&ivan.conference.receipts(), &Receipts::notDelivered, this,
+            [&](const QStringList& names) { undelivered += names; });
+
+    // ПЕТР gets nothing; СИДОР gets its copy and, in ПЕТР's name, sends
+    // the receipt for it (and for the ids next to it).
+    network.setLoss([&](const FakeDatagram& d) { return d.to == kPetrIP; });
+    network.clearLog();
+    QCOMPARE(ivan.sendChat(u"кому-то"_s), ChatOutcome::Sent);
+    network.flush();
+    const quint32 sidorsId = lastIdTo(network, sidorIP);
+    QVERIFY(sidorsId != lastIdTo(network, kPetrIP));
+    for (quint32 id : {sidorsId, sidorsId + 1, sidorsId - 1}) {
+        network.inject(kPetrIP, kIvanIP, Cp1251::encode(Protocol::receiptText(id)),
+                       Protocol::kHandshakePort);
+    }
+    network.flush();
+    for (; now <= Receipts::kOutcomeAfterMs; now += 250) {
+        ivan.conference.receipts().resendDue();
+        network.flush();
+    }
+    int toPetr = 0;
+    int toSidor = 0;
+    for (const FakeDatagram& d : network.log()) {
+        toPetr += d.to == kPetrIP && d.bytes.contains('\0');
+        toSidor += d.to == sidorIP && d.bytes.contains('\0');
+    }
+    QCOMPARE(toPetr, Receipts::kSends);
+    QCOMPARE(toSidor, 1);
+    QCOMPARE(undelivered, QStringList{u"ПЕТР"_s});
+}
+
+void NewerCopiesTest::blockedHandshakePortLeavesOlderBehaviour() {
+    // A firewall drops the handshake port both ways; the second pair has
+    // one copy that could not bind it.
+    for (const bool bothBind : {true, false}) {
+        FakeNetwork network;
+        ConferencePeer ivan(network, kIvanIP, u"ИВАН"_s, {u"Петя _|_ 10.0.0.2"_s});
+        ConferencePeer petr(network, kPetrIP, u"ПЕТР"_s, {}, bothBind);
+        network.setLoss([](const FakeDatagram& d) { return d.port == Protocol::kHandshakePort; });
+        ivan.conference.registerAll();
+        network.flush();
+        QVERIFY(!confirms(ivan, kPetrIP) && !confirms(petr, kIvanIP));
+        QCOMPARE(ivan.sendChat(u"раз"_s), ChatOutcome::Sent);
+        QCOMPARE(petr.sendChat(u"два"_s), ChatOutcome::Sent);
+        network.flush();
+        QCOMPARE(petr.log, QStringList{u"ИВАН: раз"_s});
+        QCOMPARE(ivan.log, QStringList{u"ПЕТР: два"_s});
+        // The conference port carried what two older copies exchange.
+        QCOMPARE(describeVisibleLog(network),
+                 (QStringList{u"10.0.0.1>10.0.0.2 ~#&!^~:MYNAMEIS2:ИВАН"_s,
+                              u"10.0.0.2>10.0.0.1 ~#&!^~:MYNAMEIS3:ПЕТР"_s,
+                              u"10.0.0.1>10.0.0.2 ИВАН: раз"_s, u"10.0.0.2>10.0.0.1 ПЕТР: два"_s}));
+        for (const FakeDatagram& d : visibleLog(network)) {
+            QVERIFY(!d.bytes.contains('\0'));
+        }
+        QCOMPARE(ivan.conference.receipts().trackedLines(), 0);
+    }
+}
+
+void NewerCopiesTest::seenIdsKeepRosterMembersAndRecentSenders() {
+    qint64 now = 0;
+    const QString member = u"10.0.0.2"_s;
+    Receipts receipts([](const QString&, const QByteArray&) {});
+    receipts.setClock([&] { return now; });
+    receipts.setKeepsSender([&](const QString& address) { return address == member; });
+    QVERIFY(receipts.firstCopy(member, 7));
+    QVERIFY(receipts.firstCopy(u"10.5.0.1"_s, 7));
+    auto stranger = [](int i) { return u"10.6.%1.%2"_s.arg(i / 250).arg(i % 250); };
+    // Senders beyond the table within a minute: the ones in it stay (a
+    // replay is not shown twice); the newcomers go unremembered.
+    for (int i = 0; i < Receipts::kRememberedSenders + 100; ++i) {
+        (void)receipts.firstCopy(stranger(i), 1);
+    }
+    QCOMPARE(receipts.rememberedSenders(), Receipts::kRememberedSenders);
+    QVERIFY(!receipts.firstCopy(u"10.5.0.1"_s, 7));
+    QVERIFY(!receipts.firstCopy(stranger(0), 1));
+    // Once they could no longer be resent, strangers make room, the least
+    // recently used first; the roster member is never forgotten.
+    now += Receipts::kOutcomeAfterMs;
+    for (int i = 0; i < 2 * Receipts::kRememberedSenders; ++i) {
+        (void)receipts.firstCopy(u"10.8.%1.%2"_s.arg(i / 250).arg(i % 250), 1);
+        now += 1;
+    }
+    QCOMPARE(receipts.rememberedSenders(), Receipts::kRememberedSenders);
+    QVERIFY(!receipts.firstCopy(member, 7));
+    QVERIFY(receipts.firstCopy(u"10.5.0.1"_s, 7));
 }
 
 void NewerCopiesTest::vanishedMemberLeavesTheRosterAndRejoins() {

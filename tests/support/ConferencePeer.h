@@ -11,14 +11,25 @@
 #include <QPair>
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 // One copy of the program on the fake network: an endpoint with its own
 // address and a conference wired to it the way the main window wires them,
-// with everything the window would show recorded for assertions.
+// with everything the window would show recorded for assertions. It binds
+// the handshake port too unless told not to (a firewall that blocks it, or
+// a port another program holds).
 struct ConferencePeer {
     ConferencePeer(FakeNetwork& network, const QString& address, const QString& selfName,
-                   const QStringList& directoryLines = {})
+                   const QStringList& directoryLines = {}, bool handshakePort = true)
         : endpoint(network, address), conference(endpoint) {
+        if (handshakePort) {
+            handshakeEndpoint =
+                std::make_unique<FakeEndpoint>(network, address, Protocol::kHandshakePort);
+            handshakeEndpoint->receiveHandler = [this](const ReceivedDatagram& datagram) {
+                conference.dispatchHandshake(datagram);
+            };
+            conference.setHandshakeEndpoint(handshakeEndpoint.get());
+        }
         conference.setSelfName(selfName);
         conference.directory().setLines(directoryLines);
         endpoint.receiveHandler = [this](const ReceivedDatagram& datagram) {
@@ -57,6 +68,7 @@ struct ConferencePeer {
 
     FakeEndpoint endpoint;
     Conference conference;
+    std::unique_ptr<FakeEndpoint> handshakeEndpoint;
     int choice = 0;  // the recipient choice: 0 "Всем", 1 "Выборочно"
     QStringList log;
     QStringList added;
@@ -65,9 +77,11 @@ struct ConferencePeer {
 };
 
 // A datagram of the network's log as "from>to text", decoded, for readable
-// comparisons of content and order.
+// comparisons of content and order; "from>to:334 text" on the handshake port.
 inline QString describe(const FakeDatagram& datagram) {
-    return datagram.from + u'>' + datagram.to + u' ' + Cp1251::decode(datagram.bytes);
+    const QString port =
+        datagram.port == Protocol::kPort ? QString() : u':' + QString::number(datagram.port);
+    return datagram.from + u'>' + datagram.to + port + u' ' + Cp1251::decode(datagram.bytes);
 }
 
 inline QStringList describeLog(const FakeNetwork& network) {
@@ -78,19 +92,19 @@ inline QStringList describeLog(const FakeNetwork& network) {
     return lines;
 }
 
-// The log as an older copy reads it: the datagrams only newer copies
-// understand left out (an older copy drops them), and each chat datagram cut
-// at its first NUL (an older copy reads no further). What the tests of the
-// older protocol compare, so that they hold whichever copies take part.
+// The log as an older copy reads it: only the conference port (an older
+// copy binds no other), each chat datagram cut at its first NUL (an older
+// copy reads no further). What the tests of the older protocol compare, so
+// that they hold whichever copies take part.
 inline QList<FakeDatagram> visibleLog(const FakeNetwork& network) {
     QList<FakeDatagram> visible;
     for (const FakeDatagram& datagram : network.log()) {
+        if (datagram.port != Protocol::kPort) {
+            continue;
+        }
         const int size = static_cast<int>(datagram.bytes.size());
         const auto control =
             DatagramParser::controlText(DatagramParser::receivedText(datagram.bytes, size));
-        if (control && DatagramParser::newerKind(*control)) {
-            continue;
-        }
         FakeDatagram cut = datagram;
         if (const qsizetype nul = cut.bytes.indexOf('\0'); nul >= 0 && !control) {
             cut.bytes.truncate(nul);

@@ -11,9 +11,14 @@
 using namespace Qt::StringLiterals;
 
 FakeEndpoint::FakeEndpoint(FakeNetwork& network, const QString& address, QObject* parent)
+    : FakeEndpoint(network, address, Protocol::kPort, parent) {}
+
+FakeEndpoint::FakeEndpoint(FakeNetwork& network, const QString& address, quint16 port,
+                           QObject* parent)
     : QObject(parent),
       network_(network),
       address_(address),
+      port_(port),
       // The network's names answer from the event loop, as a resolver's
       // answer comes, so events run while a send waits.
       resolver_([&network](const QString& name, QObject* context, HostLookup::Answer answer) {
@@ -46,7 +51,7 @@ void FakeEndpoint::send(const QString& host, QByteArrayView bytes) {
         throw UdpSocketError(u"Null Remote Address"_s);
     }
     ++sentCount_;
-    network_.transmit(address_, Ipv4Address::dotted(*to), bytes.toByteArray());
+    network_.transmit(address_, Ipv4Address::dotted(*to), bytes.toByteArray(), port_);
 }
 
 void FakeEndpoint::failBind(BindState state, const QString& reason) {
@@ -69,8 +74,7 @@ void FakeEndpoint::receive(const QString& from, const QByteArray& bytes) {
     // read, never a cut datagram.
     const bool fits = bytes.size() <= UdpSocketEndpoint::kMaxDatagramSize;
     const ReceivedDatagram datagram{fits ? QByteArrayView(bytes) : QByteArrayView(),
-                                    fits ? static_cast<int>(bytes.size()) : -1, from,
-                                    Protocol::kPort};
+                                    fits ? static_cast<int>(bytes.size()) : -1, from, port_};
     // A copy: the handler may replace itself.
     const auto handler = receiveHandler;
     handler(datagram);

@@ -19,10 +19,15 @@ class FakeNetwork;
 class FakeEndpoint : public QObject, public UdpEndpoint {
     Q_OBJECT
   public:
+    // On the conference port.
     FakeEndpoint(FakeNetwork& network, const QString& address, QObject* parent = nullptr);
+    // On another port: it sends to that port and hears only that port.
+    FakeEndpoint(FakeNetwork& network, const QString& address, quint16 port,
+                 QObject* parent = nullptr);
     ~FakeEndpoint() override;
 
     [[nodiscard]] const QString& address() const { return address_; }
+    [[nodiscard]] quint16 port() const { return port_; }
 
     void send(const QString& host, QByteArrayView bytes) override;
     [[nodiscard]] bool isWaitingForLookup() const override { return resolver_.isWaiting(); }
@@ -45,6 +50,7 @@ class FakeEndpoint : public QObject, public UdpEndpoint {
   private:
     FakeNetwork& network_;
     QString address_;
+    quint16 port_;
     HostResolver resolver_;
     BindState bindState_ = BindState::Bound;
     QString bindFailureReason_;

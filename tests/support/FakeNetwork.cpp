@@ -16,20 +16,27 @@ QString FakeNetwork::lookUp(const QString& name) const {
     return hostNames_.value(name);
 }
 
+QString FakeNetwork::key(const QString& address, quint16 port) {
+    return address + u':' + QString::number(port);
+}
+
 void FakeNetwork::attach(FakeEndpoint* endpoint) {
-    Q_ASSERT_X(!endpoints_.contains(endpoint->address()), "FakeNetwork::attach",
-               "two endpoints with one address");
-    endpoints_.insert(endpoint->address(), endpoint);
+    const QString at = key(endpoint->address(), endpoint->port());
+    Q_ASSERT_X(!endpoints_.contains(at), "FakeNetwork::attach",
+               "two endpoints with one address and port");
+    endpoints_.insert(at, endpoint);
 }
 
 void FakeNetwork::detach(FakeEndpoint* endpoint) {
-    if (endpoints_.value(endpoint->address()) == endpoint) {
-        endpoints_.remove(endpoint->address());
+    const QString at = key(endpoint->address(), endpoint->port());
+    if (endpoints_.value(at) == endpoint) {
+        endpoints_.remove(at);
     }
 }
 
-void FakeNetwork::transmit(const QString& from, const QString& to, const QByteArray& bytes) {
-    log_.append(FakeDatagram{from, to, bytes});
+void FakeNetwork::transmit(const QString& from, const QString& to, const QByteArray& bytes,
+                           quint16 port) {
+    log_.append(FakeDatagram{from, to, bytes, port});
     if (loss_ && loss_(log_.constLast())) {
         ++lost_;
         return;
@@ -38,17 +45,20 @@ void FakeNetwork::transmit(const QString& from, const QString& to, const QByteAr
     // The receiver is looked up at delivery, so an endpoint that goes away in
     // between simply misses the datagram, as a closed program would.
     QMetaObject::invokeMethod(
-        this, [this, from, to, bytes] { deliver(from, to, bytes); }, Qt::QueuedConnection);
+        this, [this, from, to, bytes, port] { deliver(from, to, bytes, port); },
+        Qt::QueuedConnection);
 }
 
-void FakeNetwork::inject(const QString& from, const QString& to, const QByteArray& bytes) {
-    transmit(from, to, bytes);
+void FakeNetwork::inject(const QString& from, const QString& to, const QByteArray& bytes,
+                         quint16 port) {
+    transmit(from, to, bytes, port);
 }
 
-void FakeNetwork::deliver(const QString& from, const QString& to, const QByteArray& bytes) {
+void FakeNetwork::deliver(const QString& from, const QString& to, const QByteArray& bytes,
+                          quint16 port) {
     --pending_;
     ++delivered_;
-    if (FakeEndpoint* endpoint = endpoints_.value(to)) {
+    if (FakeEndpoint* endpoint = endpoints_.value(key(to, port))) {
         endpoint->receive(from, bytes);
     }
 }

@@ -11,18 +11,20 @@
 class FakeEndpoint;
 
 // One datagram as it was sent: the sender's address, the destination address
-// it went to and its bytes.
+// it went to, its bytes and the port it went to (and came from).
 struct FakeDatagram {
     QString from;
     QString to;
     QByteArray bytes;
+    quint16 port = 333;
 };
 
 // An in-process network of fake UDP endpoints for tests: no sockets, no
-// ports, no root. Every datagram sent is recorded in the log and delivered
-// through the event loop (one queued call per datagram, in order) to the
-// endpoint that owns the destination address; a datagram to an address
-// without an endpoint is recorded and dropped.
+// root. Every datagram sent is recorded in the log and delivered through the
+// event loop (one queued call per datagram, in order) to the endpoint that
+// owns the destination address and port; a datagram to an address or port
+// without an endpoint is recorded and dropped. An endpoint sends from its
+// own port to the same port of the destination, as the program's do.
 class FakeNetwork : public QObject {
     Q_OBJECT
   public:
@@ -56,17 +58,19 @@ class FakeNetwork : public QObject {
     static void processPending();
 
     // Sends bytes from an address that has no endpoint, as a foreign peer would.
-    void inject(const QString& from, const QString& to, const QByteArray& bytes);
+    void inject(const QString& from, const QString& to, const QByteArray& bytes,
+                quint16 port = 333);
 
     // Used by FakeEndpoint.
     void attach(FakeEndpoint* endpoint);
     void detach(FakeEndpoint* endpoint);
-    void transmit(const QString& from, const QString& to, const QByteArray& bytes);
+    void transmit(const QString& from, const QString& to, const QByteArray& bytes, quint16 port);
     // The address for a host name; empty when it cannot be resolved.
     [[nodiscard]] QString lookUp(const QString& name) const;
 
   private:
-    void deliver(const QString& from, const QString& to, const QByteArray& bytes);
+    void deliver(const QString& from, const QString& to, const QByteArray& bytes, quint16 port);
+    [[nodiscard]] static QString key(const QString& address, quint16 port);
 
     QHash<QString, FakeEndpoint*> endpoints_;
     QHash<QString, QString> hostNames_;

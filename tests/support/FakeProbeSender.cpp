@@ -20,6 +20,6 @@ ProbeSender::Result FakeProbeSender::send(quint32 address, const QByteArray& dat
         return Result::Failed;
     }
     sentTo.append(to);
-    network_.transmit(from_, to, datagram);
+    network_.transmit(from_, to, datagram, 333);
     return Result::Sent;
 }

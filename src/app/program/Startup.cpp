@@ -50,6 +50,26 @@ std::unique_ptr<UdpEndpoint> makeEndpoint() {
     return endpoint;
 }
 
+// The endpoint of the handshake port, where newer copies find each other;
+// none when that port cannot be had (another program holds it, no right to
+// bind it) or the conference port itself could not be bound. Without it the
+// copy simply works as an older one does, so nothing is reported.
+std::unique_ptr<UdpEndpoint> makeHandshakeEndpoint(const UdpEndpoint& conferenceEndpoint) {
+    if (conferenceEndpoint.bindState() != UdpEndpoint::BindState::Bound) {
+        return nullptr;
+    }
+    try {
+        auto endpoint = std::make_unique<UdpSocketEndpoint>(Protocol::kHandshakePort);
+        endpoint->bind(Protocol::kHandshakePort);
+        if (endpoint->bindState() == UdpEndpoint::BindState::Bound) {
+            return endpoint;
+        }
+    } catch (const Exception&) {
+        // No second socket: the same as no handshake port.
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 QString findProgramDirectory() {
@@ -100,7 +120,9 @@ int runVesmar(int& argc, char** argv) {
         app.reportError(std::current_exception());
         return EXIT_FAILURE;
     }
+    std::unique_ptr<UdpEndpoint> handshakeEndpoint = makeHandshakeEndpoint(*endpoint);
     Session session(dataFolder.path, std::move(endpoint));
+    session.setHandshakeEndpoint(std::move(handshakeEndpoint));
     const auto window = std::make_unique<MainWindow>(session);
 
     OrderlyShutdown shutdown(window.get());
