@@ -14,8 +14,9 @@ Usage:
   guard_peers.py flood <spec file>
       Sends the datagrams a JSON spec describes through a raw socket with
       IP_HDRINCL, each from the source address the spec gives it, paced at
-      spec["rate"] datagrams a second. Spec: {"target", "rate", "kind", ...}
-      (see build_packets). Prints {"sent", "seconds"}.
+      spec["rate"] datagrams a second; with spec["chunk"], waiting after
+      each chunk until the target answers a link check. Spec: {"target",
+      "rate", "kind", ...} (see build_packets). Prints {"sent", "seconds"}.
   guard_peers.py listen <interface> <address>
       Prints every UDP datagram that arrives at <address>, any port.
   guard_peers.py ask <target> <timeout>
@@ -74,7 +75,8 @@ def build_packets(spec: dict):
       in all, the sources taken in turn, each entry different;
     - "stray": spec["count"] datagrams from as many sources, none of which an
       older copy acts on: control texts without a keyword, receipts for ids
-      nobody sent and hellos, in turn;
+      nobody sent and hellos, in turn (from spec["sources"] sources in
+      turn, when given);
     - "hello": a hello from each of spec["count"] sources;
     - "tagged": one chat line with an id from each of spec["count"] sources;
     - "replay": spec["hex"] once from spec["source"]."""
@@ -99,8 +101,9 @@ def build_packets(spec: dict):
     elif kind == "stray":
         kinds = [lambda i: PREFIX + b"ZZ%08X" % i, lambda i: PREFIX + b"VSACK:%08X" % i,
                  lambda i: PREFIX + b"VSHELLO:1"]
+        sources = spec.get("sources", spec["count"])
         for i in range(spec["count"]):
-            yield kinds[i % len(kinds)](i), forged_source(base, i)
+            yield kinds[i % len(kinds)](i), forged_source(base, i % sources)
     elif kind == "hello":
         for i in range(spec["count"]):
             yield PREFIX + b"VSHELLO:1", forged_source(base, i)
@@ -124,10 +127,22 @@ def flood(spec_file: str) -> None:
                for payload, src in build_packets(spec)]
     destination = (target, 0)
     batch = max(1, int(rate / 200))
-    start = time.monotonic()
+    # With a chunk, the flood waits after every chunk until the copy answers
+    # a link check from this host's own address, so that the copy's queue
+    # never holds more than a chunk.
+    chunk = int(spec.get("chunk", 0))
+    checker = None
+    if chunk:
+        batch = min(batch, chunk)
+        checker = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        checker.bind(("0.0.0.0", PORT))
+    start = begun = time.monotonic()
     sent = 0
     send = sock.sendto
     for offset in range(0, len(packets), batch):
+        if chunk and offset and offset % chunk < batch:
+            caught_up(checker, target)
+            start = time.monotonic() - sent / rate
         for packet in packets[offset:offset + batch]:
             while True:
                 try:
@@ -143,7 +158,23 @@ def flood(spec_file: str) -> None:
         ahead = start + sent / rate - time.monotonic()
         if ahead > 0:
             time.sleep(ahead)
-    print(json.dumps({"sent": sent, "seconds": round(time.monotonic() - start, 2)}), flush=True)
+    print(json.dumps({"sent": sent, "seconds": round(time.monotonic() - begun, 2)}), flush=True)
+
+
+def caught_up(sock: socket.socket, target: str, timeout: float = 60.0) -> None:
+    """Waits until the copy answers a link check: it has handled what came before."""
+    sock.settimeout(0.5)
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        sock.sendto(PREFIX + b"AUTODETECT1", (target, PORT))
+        try:
+            while True:
+                data, (host, _port) = sock.recvfrom(4096)
+                if host == target and data.startswith(PREFIX + b"MYNAMEIS1:"):
+                    return
+        except socket.timeout:
+            pass
+    raise SystemExit(f"{target} answered no link check within {timeout:.0f} s")
 
 
 def ping(target: str, interval: float, seconds: float) -> None:
