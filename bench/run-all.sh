@@ -70,7 +70,7 @@ if [[ ${1:-} == --inside ]]; then
         /ratio/ { value = $NF
             printf "| %s: endpoint / plain loop | %.2fx | <= 1.2x | %s |\n", part, value,
                 (value <= 1.2 ? "yes" : "NO") }' "$work/udp.out" >>"$rows"
-    for benchmark in bench_presence bench_roster bench_log; do
+    for benchmark in bench_presence bench_roster bench_log bench_watch; do
         "$build/bench/$benchmark" >"$work/$benchmark.out" 2>/dev/null
         cat "$work/$benchmark.out" >&2
         grep '^| ' "$work/$benchmark.out" >>"$rows"

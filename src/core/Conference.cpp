@@ -8,6 +8,8 @@
 #include "text/Exception.h"
 #include "text/Normalization.h"
 
+#include <QSet>
+
 using DatagramParser::Keyword;
 using DatagramParser::KeywordMatch;
 
@@ -392,8 +394,9 @@ void Conference::watchRoster() {
         // The roster was changed behind the conference's back: the watch
         // follows it again.
         const QStringList addresses = rosterIndex_.addresses();
+        const QSet<QString> current(addresses.begin(), addresses.end());
         for (const QString& address : watch_.memberAddresses()) {
-            if (!addresses.contains(address)) {
+            if (!current.contains(address)) {
                 watch_.left(address);
             }
         }

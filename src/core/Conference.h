@@ -76,6 +76,13 @@ struct SharingOutcome {
 // exactly what it always got, on the conference port. The roster watch (watchRoster) removes
 // members that stopped answering, and reachability() tells what each address showed of itself.
 //
+// What any host on the network can make it hold or send is bounded: names
+// from the wire are cleaned (cleanPeerName) and a roster line's address is
+// always the datagram's source; only addresses that read strictly
+// (PeerAddress) are sent to; the roster holds a few names per address and
+// RosterIndex::kMaxLines in all; relayed entries come from roster members
+// only, within RelayLimit's shares, and so do answers nobody here asked for.
+//
 // Dispatch may nest: a slot of chatLineReceived or linkCheckAnswered may run
 // an event loop in which further datagrams are dispatched. The dispatcher
 // works on its own copy of the text and keeps no index across a signal.

@@ -59,6 +59,7 @@ inline MainWindowUi findWidgets(const QWidget& window) {
     VESMAR_FIND(lostDatagramsLabel);
     VESMAR_FIND(undeliveredLabel);
     VESMAR_FIND(refusedEntriesLabel);
+    VESMAR_FIND(rosterFullLabel);
     VESMAR_FIND(sweepLine);
     VESMAR_FIND(pages);
     VESMAR_FIND(registerButton);

@@ -331,6 +331,16 @@ void MainWindowWiringTest::startupNotices() {
                           u"Приём сообщений отключён."_s}));
     QCOMPARE(boxes.boxes()[0].icon, QMessageBox::Critical);
     QCOMPARE(boxes.boxes()[1].icon, QMessageBox::NoIcon);
+
+    // Registrations beyond the roster's bound show once in the status line.
+    QVERIFY(!form.rosterFullLabel->isVisible());
+    for (int i = 0; i < RosterIndex::kMaxLines; ++i) {
+        network.inject(u"10.8.%1.%2"_s.arg(i / 250).arg(i % 250 + 1), u"10.0.3.1"_s,
+                       Cp1251::encode(u"~#&!^~:MYNAMEIS2:N%1"_s.arg(i)));
+    }
+    network.flush();
+    QTRY_VERIFY(form.rosterFullLabel->isVisible());
+    QCOMPARE(form.rosterFullLabel->text(), u"Список участников полон, не принято: 2"_s);
 }
 
 void MainWindowWiringTest::conversationBetweenWindows() {
