@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the release program into build/, lets it
-# use UDP port 333 and starts it.
+# use UDP ports 333 and 334 and starts it.
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/install-deps.sh

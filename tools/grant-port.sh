@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Lets a built Vesmar bind UDP port 333. Ports below 1024 need the capability
+# Lets a built Vesmar bind UDP ports 333 and 334. Ports below 1024 need the capability
 # cap_net_bind_service on Linux; setcap gives it to this one binary file and
 # nothing else. Usage: tools/grant-port.sh path/to/Vesmar
 set -euo pipefail
@@ -10,7 +10,7 @@ fi
 if [ "$(id -u)" -eq 0 ]; then
     setcap cap_net_bind_service=+ep "$binary"
 else
-    echo "Vesmar listens on UDP port 333, which needs the right to bind ports below 1024."
+    echo "Vesmar listens on UDP ports 333 and 334, which needs the right to bind ports below 1024."
     echo "Granting it to $binary with: sudo setcap cap_net_bind_service=+ep $binary"
     sudo setcap cap_net_bind_service=+ep "$binary"
 fi

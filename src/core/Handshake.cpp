@@ -107,7 +107,7 @@ void Handshake::confirm(const QString& address) {
 
 void Handshake::greet(const QString& address) {
     // A confirming address that is being checked has its challenge already.
-    if (!mayTalkTo(address) || confirmed_.contains(address)) {
+    if (!enabled_ || confirmed_.contains(address) || !mayTalkTo(address)) {
         return;
     }
     (void)sendWithinBudget(address, Protocol::helloText(challengeFor(address)));
@@ -115,7 +115,7 @@ void Handshake::greet(const QString& address) {
 
 void Handshake::presenceReceived(const QString& address, bool freshRegistration) {
     const auto proof = confirmed_.constFind(address);
-    if (!mayTalkTo(address) || proof == confirmed_.cend() || checking_.contains(address)) {
+    if (proof == confirmed_.cend() || checking_.contains(address) || !mayTalkTo(address)) {
         return;
     }
     const qint64 now = clock_();

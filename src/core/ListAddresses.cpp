@@ -6,34 +6,77 @@
 
 #include <QStringListModel>
 
+#include <algorithm>
+
 ListAddresses::ListAddresses(EntryList& list, QObject* parent) : QObject(parent), list_(list) {
     QStringListModel* model = list.model();
-    const auto markStale = [this] { stale_ = true; };
-    connect(model, &QAbstractItemModel::rowsInserted, this, markStale);
-    connect(model, &QAbstractItemModel::rowsRemoved, this, markStale);
-    connect(model, &QAbstractItemModel::rowsMoved, this, markStale);
-    connect(model, &QAbstractItemModel::dataChanged, this, markStale);
-    connect(model, &QAbstractItemModel::modelReset, this, markStale);
-    connect(model, &QAbstractItemModel::layoutChanged, this, markStale);
+    // A list model has no child rows; changes under a valid parent do not
+    // concern it.
+    connect(model, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex& parent, int first, int last) {
+                if (parent.isValid()) {
+                    return;
+                }
+                for (int row = first; row <= last; ++row) {
+                    rows_.insert(row, addressAt(row));
+                    count(rows_.at(row));
+                }
+            });
+    connect(model, &QAbstractItemModel::rowsRemoved, this,
+            [this](const QModelIndex& parent, int first, int last) {
+                if (parent.isValid()) {
+                    return;
+                }
+                for (int row = std::min(last, int(rows_.size()) - 1); row >= first; --row) {
+                    uncount(rows_.at(row));
+                    rows_.removeAt(row);
+                }
+            });
+    connect(model, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
+                if (!topLeft.isValid() || !bottomRight.isValid() || topLeft.parent().isValid()) {
+                    return;
+                }
+                for (int row = topLeft.row(); row <= bottomRight.row() && row < rows_.size();
+                     ++row) {
+                    uncount(rows_.at(row));
+                    rows_[row] = addressAt(row);
+                    count(rows_.at(row));
+                }
+            });
+    // Changes of many rows at once are rare: they start again.
+    connect(model, &QAbstractItemModel::rowsMoved, this, &ListAddresses::rebuild);
+    connect(model, &QAbstractItemModel::modelReset, this, &ListAddresses::rebuild);
+    connect(model, &QAbstractItemModel::layoutChanged, this, &ListAddresses::rebuild);
+    rebuild();
 }
 
-bool ListAddresses::contains(const QString& address) const {
-    if (stale_) {
-        rebuild();
-    }
-    return addresses_.contains(address);
+QString ListAddresses::addressAt(int row) const {
+    QString name;
+    QString address;
+    splitEntry(list_.line(row), name, address);
+    cutSpaces(address);
+    return address;
 }
 
-void ListAddresses::rebuild() const {
-    addresses_.clear();
-    for (int i = 0; i < list_.count(); ++i) {
-        QString name;
-        QString address;
-        splitEntry(list_.line(i), name, address);
-        cutSpaces(address);
-        if (!address.isEmpty()) {
-            addresses_.insert(address);
-        }
+void ListAddresses::count(const QString& address) {
+    if (!address.isEmpty()) {
+        ++counts_[address];
     }
-    stale_ = false;
+}
+
+void ListAddresses::uncount(const QString& address) {
+    const auto found = counts_.find(address);
+    if (found != counts_.end() && --*found <= 0) {
+        counts_.erase(found);
+    }
+}
+
+void ListAddresses::rebuild() {
+    rows_.clear();
+    counts_.clear();
+    for (int row = 0; row < list_.count(); ++row) {
+        rows_.append(addressAt(row));
+        count(rows_.constLast());
+    }
 }

@@ -1,15 +1,16 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
-#include <QSet>
 #include <QString>
+#include <QStringList>
 
 class EntryList;
 
 // The addresses that the lines of a directory or roster name, for quick
-// "is this address one of ours" questions. The set is built from the lines
-// when it is asked after the list changed, so a burst of changes costs one
-// pass over the list, and a question between changes costs one look-up.
+// "is this address one of ours" questions. It follows every change of the
+// list's model row by row, so a question costs one look-up and a change
+// costs what the changed rows cost, whatever the list's length.
 class ListAddresses : public QObject {
     Q_OBJECT
   public:
@@ -17,12 +18,18 @@ class ListAddresses : public QObject {
 
     // True when a line of the list has exactly this address part (blanks at
     // its ends cut).
-    [[nodiscard]] bool contains(const QString& address) const;
+    [[nodiscard]] bool contains(const QString& address) const { return counts_.contains(address); }
 
   private:
-    void rebuild() const;
+    [[nodiscard]] QString addressAt(int row) const;
+    void count(const QString& address);
+    void uncount(const QString& address);
+    void rebuild();
 
     EntryList& list_;
-    mutable QSet<QString> addresses_;
-    mutable bool stale_ = true;
+    // The address of every row, in row order: a changed row's old address
+    // is read here, since the model holds only the new text.
+    QStringList rows_;
+    // How many rows have each address; addresses of no row are not kept.
+    QHash<QString, int> counts_;
 };

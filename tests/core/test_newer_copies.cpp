@@ -5,6 +5,7 @@
 #include "support/ConferencePeer.h"
 
 #include "core/DatagramParser.h"
+#include "core/ListAddresses.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -115,6 +116,7 @@ class NewerCopiesTest : public QObject {
     void forgedReceiptOfAnotherRecipientCountsForNothing();
     void blockedHandshakePortLeavesOlderBehaviour();
     void seenIdsKeepRosterMembersAndRecentSenders();
+    void listAddressesFollowEveryChange();
     void vanishedMemberLeavesTheRosterAndRejoins();
     void probesStayBoundedForLargeRosters();
     void reachabilityTellsLastAnswerAndRoundTrip();
@@ -607,6 +609,25 @@ void NewerCopiesTest::reachabilityTellsLastAnswerAndRoundTrip() {
     QCOMPARE(reach.roundTripMs(kPetrIP), 7);
     QVERIFY(reach.describe(kPetrIP).startsWith(u"Последний ответ: "_s));
     QVERIFY(reach.describe(kPetrIP).endsWith(u"\nПроверка связи: 7 мс"_s));
+}
+
+void NewerCopiesTest::listAddressesFollowEveryChange() {
+    // Only roster and directory addresses take part in the handshake; the
+    // set that says which must follow the list however it changes.
+    EntryList roster(EntryList::Order::Sorted);
+    const ListAddresses addresses(roster);
+    roster.setLines({u"Б _|_ 10.0.0.2"_s, u"А _|_ 10.0.0.1"_s});
+    QVERIFY(addresses.contains(u"10.0.0.1"_s) && addresses.contains(u"10.0.0.2"_s));
+    roster.add(u"В _|_ 10.0.0.1"_s);  // a renamed peer: two lines, one address
+    roster.remove(roster.indexOf(u"А _|_ 10.0.0.1"_s));
+    QVERIFY(addresses.contains(u"10.0.0.1"_s));
+    roster.replace(roster.indexOf(u"В _|_ 10.0.0.1"_s), u"В _|_ 10.0.0.3"_s);
+    QVERIFY(!addresses.contains(u"10.0.0.1"_s) && addresses.contains(u"10.0.0.3"_s));
+    roster.model()->setData(roster.model()->index(0), u"Г _|_  10.0.0.4 "_s);
+    QCOMPARE(roster.line(0), u"Г _|_  10.0.0.4 "_s);
+    QVERIFY(!addresses.contains(u"10.0.0.2"_s) && addresses.contains(u"10.0.0.4"_s));
+    roster.clear();
+    QVERIFY(!addresses.contains(u"10.0.0.3"_s) && !addresses.contains(u"10.0.0.4"_s));
 }
 
 QTEST_GUILESS_MAIN(NewerCopiesTest)

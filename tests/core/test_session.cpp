@@ -62,6 +62,7 @@ class SessionTest : public QObject {
     void endSavesSendsTheExitNoticesAndRunsOnce();
     void aCloseWaitsForTheLookupToEnd();
     void lossAndBindFailureAreReported();
+    void handshakePortIsUsedOnlyWhenBound();
 };
 
 void SessionTest::theSelfNameIsNormalisedOnceAtStartAndEnd_data() {
@@ -183,6 +184,33 @@ void SessionTest::lossAndBindFailureAreReported() {
     QCOMPARE(copy->bindFailureNotice(u"/usr/bin/Vesmar"_s),
              u"Не удалось открыть UDP-порт 333: порт уже занят другой программой. "
              u"Приём сообщений отключён."_s);
+}
+
+void SessionTest::handshakePortIsUsedOnlyWhenBound() {
+    // A peer with the handshake port registers with the session; the
+    // session's handshake endpoint is bound in one run and not in the other.
+    for (const bool bound : {true, false}) {
+        FakeNetwork network;
+        Copy copy(network, u"[ANY]\r\nMyName=ИВАН\r\n"_s);
+        auto handshake =
+            std::make_unique<FakeEndpoint>(network, u"10.0.3.1"_s, Protocol::kHandshakePort);
+        if (!bound) {
+            handshake->failBind(UdpEndpoint::BindState::PortTaken, u"in use"_s);
+        }
+        copy->setHandshakeEndpoint(std::move(handshake));
+        (void)copy->start();
+        ConferencePeer petr(network, u"10.0.3.2"_s, u"ПЕТР"_s, {u"И _|_ 10.0.3.1"_s});
+        petr.conference.registerAll();
+        network.flush();
+        QCOMPARE(copy->conference().handshake().confirms(u"10.0.3.2"_s), bound);
+        QCOMPARE(petr.conference.handshake().confirms(u"10.0.3.1"_s), bound);
+        int fromCopyToHandshakePort = 0;
+        for (const FakeDatagram& d : network.log()) {
+            fromCopyToHandshakePort += d.from == u"10.0.3.1"_s && d.port != Protocol::kPort;
+        }
+        QCOMPARE(fromCopyToHandshakePort > 0, bound);
+        (void)copy->end({});
+    }
 }
 
 QTEST_GUILESS_MAIN(SessionTest)

@@ -99,7 +99,9 @@ class TestNetwork:
     holds; by default one namespace per copy and one for the peer."""
 
     def __init__(self, tag: str = "vz", groups=None, subnet: str = SUBNET) -> None:
-        tag = f"{tag}{os.getpid() % 100000}"
+        # VESMAR_NETNS_TAG, where set, names the namespaces instead, so that
+        # runs side by side on one machine can tell theirs apart.
+        tag = f"{os.environ.get('VESMAR_NETNS_TAG', tag)}{os.getpid() % 100000}"
         self.subnet = subnet
         if groups is None:
             groups = {host: [host] for host in [1, 2, 3, PEER_HOST]}

@@ -24,17 +24,17 @@ for file in bin/Vesmar \
 done
 [ -x "$root/bin/Vesmar" ] || fail "bin/Vesmar is not executable"
 
-# The firewall files open UDP port 333: a ufw profile in the configuration
-# folder, a firewalld service.
+# The firewall files open UDP ports 333 and 334: a ufw profile in the
+# configuration folder, a firewalld service.
 ufw=$(find "$stage" -path '*/ufw/applications.d/vesmar' | head -n 1)
 [ -n "$ufw" ] || fail "the ufw profile is missing"
 python3 - "$ufw" "$root/lib/firewalld/services/vesmar.xml" <<'EOF' || fail "firewall files"
 import configparser, sys, xml.etree.ElementTree as tree
 profile = configparser.ConfigParser()
 profile.read(sys.argv[1], encoding="utf-8")
-assert profile["Vesmar"]["ports"] == "333/udp", dict(profile["Vesmar"])
-port = tree.parse(sys.argv[2]).getroot().find("port")
-assert port.attrib == {"protocol": "udp", "port": "333"}, port.attrib
+assert profile["Vesmar"]["ports"] == "333,334/udp", dict(profile["Vesmar"])
+ports = [port.attrib for port in tree.parse(sys.argv[2]).getroot().findall("port")]
+assert ports == [{"protocol": "udp", "port": "333"}, {"protocol": "udp", "port": "334"}], ports
 EOF
 
 # Each PNG holds a picture of the size its folder names.

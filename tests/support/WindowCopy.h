@@ -12,6 +12,7 @@
 #include "app/window/MainWindow.h"
 #include "app/window/MainWindowUi.h"
 #include "app/window/SweepProgressLine.h"
+#include "core/Protocol.h"
 #include "core/Session.h"
 #include "support/FakeEndpoint.h"
 #include "support/FakeNetwork.h"
@@ -152,6 +153,7 @@ class WindowCopy {
     }
 
     FakeEndpoint* endpoint = nullptr;
+    FakeEndpoint* handshakeEndpoint = nullptr;
     std::unique_ptr<Session> session;
     std::unique_ptr<MainWindow> window;
     MainWindowUi ui;
@@ -181,6 +183,10 @@ class WindowCopy {
             beforeWindow(*fake);
         }
         session = std::make_unique<Session>(folder_, std::move(fake));
+        // The handshake port too, as a newer copy binds it.
+        auto handshake = std::make_unique<FakeEndpoint>(network, address, Protocol::kHandshakePort);
+        handshakeEndpoint = handshake.get();
+        session->setHandshakeEndpoint(std::move(handshake));
         window = std::make_unique<MainWindow>(*session);
         session->tickTimer().stop();
         ui = findWidgets(*window);

@@ -312,9 +312,12 @@ void MainWindowWiringTest::startupNotices() {
     qint64 now = 0;
     Conference& conference = copy.session->conference();
     conference.setClock([&] { return now; });
-    network.inject(u"10.0.3.2"_s, u"10.0.3.1"_s, "~#&!^~:VSHELLO:1");
-    network.inject(u"10.0.3.2"_s, u"10.0.3.1"_s, Cp1251::encode(u"~#&!^~:MYNAMEIS2:ЯША"_s));
+    // A newer copy registers and the two find each other; then it stops
+    // hearing the conference port.
+    ConferencePeer yasha(network, u"10.0.3.2"_s, u"ЯША"_s, {u"Копия _|_ 10.0.3.1"_s});
+    yasha.conference.registerAll();
     network.flush();
+    network.setLoss([](const FakeDatagram& d) { return d.to == u"10.0.3.2"_s; });
     QCOMPARE(conference.sendChat(u"ау"_s, Recipients::Everyone), ChatOutcome::Sent);
     now = Receipts::kOutcomeAfterMs;
     conference.receipts().resendDue();
