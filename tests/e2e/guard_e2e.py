@@ -440,8 +440,9 @@ class Suite:
 
     def send_line(self, host: int, text: str) -> None:
         """Puts the text into the copy's message field and presses Return."""
-        window = self.xdotool("search", "--sync", "--onlyvisible", "--all", "--pid",
-                              str(self.copies[host].pid), "--name", "^Зовница$").splitlines()[0]
+        pid = str(self.copies[host].pid)
+        window = self.xdotool("search", "--sync", "--onlyvisible", "--all", "--pid", pid,
+                              "--name", "^Зовница$").splitlines()[0]
         self.xdotool("windowfocus", "--sync", window)
         focused = self.xdotool("getwindowfocus", "-f")
         if focused != window:
@@ -561,8 +562,8 @@ class Suite:
         elsewhere = collections.Counter(d["dport"] for d in arrived if d["dport"] != 333)
         answer = PREFIX + b"MYNAMEIS3:" + cp1251(NAMES[host])
         self.figure(f"f: the old-protocol peer got {len(on_333)} datagram(s) on port 333 "
-                    f"({[readable(d) for d in on_333]}) and {sum(elsewhere.values())} on other ports "
-                    f"({dict(elsewhere)}) in {OLD_WATCH:.0f} s")
+                    f"({[readable(d) for d in on_333]}) and {sum(elsewhere.values())} on "
+                    f"other ports ({dict(elsewhere)}) in {OLD_WATCH:.0f} s")
         self.check(on_333 == [answer], "f: a peer of the old protocol that registers gets "
                    "exactly one answer on port 333 and nothing else there",
                    f"{[readable(d) for d in on_333]}")
