@@ -35,6 +35,7 @@ Vesmar> [probe letters, default all]. Exits 1 on any failed goal, 77
 (skipped) where network namespaces, Xvfb, xdotool or AT-SPI are missing.
 """
 import collections
+import contextlib
 import json
 import math
 import os
@@ -623,6 +624,11 @@ def main() -> int:
         print(f"# {text}")
     if suite.failed or aborted:
         base.print_logs(workdir)
+        # The logs and data files stay for a look; the program copies go.
+        for folder in suite.folders.values():
+            with contextlib.suppress(OSError):
+                os.remove(os.path.join(folder, "Vesmar"))
+        print(f"# logs and data files in {workdir}")
         print(f"{suite.checks - len(suite.failed)} passed, "
               f"{len(suite.failed) + len(aborted)} failed")
         return 1
