@@ -157,6 +157,9 @@ PresenceOutcome Conference::sendToDirectory(const QString& keyword) {
 void Conference::deliver(const QString& name, const QString& address, Outgoing& outgoing) {
     if (!outgoing.confirmable || !handshake_.confirms(address)) {
         send(address, outgoing.text);
+        if (outgoing.confirmable) {
+            handshake_.lineSentPlain(address);
+        }
         return;
     }
     // An id of this recipient's own: no other recipient can confirm it.
@@ -344,6 +347,7 @@ void Conference::receiveChat(const ReceivedDatagram& datagram, const QString& te
         // makes nothing new reach that older copy. A tagged line proves
         // nothing of its sender: anyone can write one.
         sendToHandshakePort(datagram.fromIP, Cp1251::encode(Protocol::receiptText(*id)));
+        handshake_.taggedLineReceived(datagram.fromIP);
         if (!receipts_.firstCopy(datagram.fromIP, *id)) {
             return;
         }

@@ -33,6 +33,7 @@ void Handshake::setEnabled(bool enabled) {
         confirmed_.clear();
         checking_.clear();
         challenges_.clear();
+        hinted_.clear();
         budgets_.clear();
     }
 }
@@ -156,6 +157,22 @@ void Handshake::proven(const QString& address) {
     confirm(address);
 }
 
+void Handshake::taggedLineReceived(const QString& address) {
+    if (confirmed_.contains(address) || !mayTalkTo(address)) {
+        return;
+    }
+    if (!hinted_.contains(address) && hinted_.size() >= kRemembered) {
+        dropOldest(hinted_, [](qint64 at) { return at; });
+    }
+    hinted_.insert(address, clock_());
+}
+
+void Handshake::lineSentPlain(const QString& address) {
+    if (hinted_.remove(address) > 0) {
+        greet(address);
+    }
+}
+
 void Handshake::look() {
     if (!enabled_) {
         return;
@@ -165,6 +182,7 @@ void Handshake::look() {
         [&](const auto& item) { return now - item.value().sentAtMs >= kChallengeLifeMs; });
     budgets_.removeIf(
         [&](const auto& item) { return now - item.value().sinceMs >= kBudgetPeriodMs; });
+    hinted_.removeIf([&](const auto& item) { return now - item.value() >= kChallengeLifeMs; });
     checking_.removeIf([&](const auto& item) {
         if (now - item.value() < kAnswerWithinMs) {
             return false;

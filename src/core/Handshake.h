@@ -80,6 +80,13 @@ class Handshake {
     // The address sent a receipt for an id that went to it.
     void proven(const QString& address);
 
+    // A line with an id came from an address that does not confirm: it
+    // takes this copy for a newer one, so an echo was lost on the way. The
+    // next plain line to it (lineSentPlain) brings a hello, so the
+    // exchange completes without anything sent in answer to what arrived.
+    void taggedLineReceived(const QString& address);
+    void lineSentPlain(const QString& address);
+
     // Forgets what is out of date: challenges, counts, unanswered checks
     // (whose addresses stop confirming), addresses neither in the roster nor
     // in the directory any more. Called every few seconds.
@@ -113,4 +120,5 @@ class Handshake {
     QHash<QString, qint64> checking_;   // confirmed, challenged again since
     QHash<QString, Challenge> challenges_;
     QHash<QString, Budget> budgets_;
+    QHash<QString, qint64> hinted_;  // tagged lines came from there, when
 };
