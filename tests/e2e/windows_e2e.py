@@ -43,6 +43,8 @@ from conference_e2e import Failure, JsonLines  # noqa: E402
 
 SKIP = 77
 PREFIX = "~#&!^~:"
+# Where newer copies exchange their handshake and receipts.
+HANDSHAKE_PORT = 334
 SUBNET = "10.233.81."
 WINDOWS, LINUX, PEER = 1, 2, 4
 NAMES = {WINDOWS: "ОКНА", LINUX: "ЛИНУКС", PEER: "ПИР"}
@@ -135,15 +137,21 @@ class Scenario:
                                   and d["hex"] == expected, since=since)
 
     def wire_carries(self, src: int, dst: int, payload_hex_test, what: str,
-                     since: int = 0) -> dict:
+                     since: int = 0, port: int = 333) -> dict:
         return self.wire.wait_for(what, lambda d: d.get("src") == address(src)
-                                  and d.get("dst") == address(dst) and d["sport"] == 333
-                                  and d["dport"] == 333 and payload_hex_test(d["hex"]),
+                                  and d.get("dst") == address(dst) and d["sport"] == port
+                                  and d["dport"] == port and payload_hex_test(d["hex"]),
                                   since=since)
 
-    def wire_exact(self, src: int, dst: int, text: str, what: str, since: int = 0) -> dict:
+    def wire_exact(self, src: int, dst: int, text: str, what: str, since: int = 0,
+                   port: int = 333) -> dict:
         expected = cp1251(text).hex()
-        return self.wire_carries(src, dst, lambda h: h == expected, what, since)
+        return self.wire_carries(src, dst, lambda h: h == expected, what, since, port)
+
+    def wire_receipt(self, src: int, dst: int, line_id: str, what: str, since: int) -> dict:
+        """Receipts travel between the newer copies' handshake ports."""
+        return self.wire_exact(src, dst, PREFIX + "VSACK:" + line_id, what, since,
+                               HANDSHAKE_PORT)
 
     def wire_chat_with_id(self, src: int, dst: int, text: str, what: str,
                           since: int = 0) -> str:
@@ -335,7 +343,7 @@ class Scenario:
                 "Windows-1251, from port 333 to port 333")
         line_id = self.wire_chat_with_id(WINDOWS, LINUX, line, "the line ОКНА -> ЛИНУКС",
                                          since=since_wire)
-        self.wire_exact(LINUX, WINDOWS, PREFIX + "VSACK:" + line_id,
+        self.wire_receipt(LINUX, WINDOWS, line_id,
                         "the Linux copy's receipt", since=since_wire)
         self.ok("the Linux copy gets the Windows copy's line byte for byte and confirms it")
 
@@ -345,7 +353,7 @@ class Scenario:
         self.type_line(LINUX, text)
         line_id = self.wire_chat_with_id(LINUX, WINDOWS, line, "the line ЛИНУКС -> ОКНА",
                                          since=since_wire)
-        self.wire_exact(WINDOWS, LINUX, PREFIX + "VSACK:" + line_id,
+        self.wire_receipt(WINDOWS, LINUX, line_id,
                         "the Windows copy's receipt", since=since_wire)
         self.wire_exact(LINUX, PEER, line, "the line ЛИНУКС -> ПИР", since=since_wire)
         self.ok("the Windows copy gets the Linux copy's line byte for byte and confirms it")
@@ -365,7 +373,7 @@ class Scenario:
         self.type_line(WINDOWS, text)
         line_id = self.wire_chat_with_id(WINDOWS, LINUX, line,
                                          "the private line ОКНА -> ЛИНУКС", since=since_wire)
-        self.wire_exact(LINUX, WINDOWS, PREFIX + "VSACK:" + line_id,
+        self.wire_receipt(LINUX, WINDOWS, line_id,
                         "the receipt of the private line", since=since_wire)
         # A link check to the peer after the line: once it is answered, the
         # peer would have had the line too.
