@@ -2,6 +2,7 @@
 #include "app/dialogs/LogSaveDialog.h"
 #include "app/views/ConversationLog.h"
 #include "support/FileBytes.h"
+#include "support/FileSizeLimit.h"
 #include "support/ModalWatch.h"
 #include "text/Cp1251.h"
 #include "text/Exception.h"
@@ -18,12 +19,6 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
-
-#ifdef Q_OS_UNIX
-#include <sys/resource.h>
-
-#include <csignal>
-#endif
 
 using namespace Qt::StringLiterals;
 
@@ -515,35 +510,26 @@ void ConversationLogTest::saveToAFolderThatCannotHoldTheFileFails() {
 }
 
 void ConversationLogTest::saveCutShortKeepsTheOldFileAndFails() {
-#ifdef Q_OS_UNIX
     // A file size limit makes the write fail part-way, as a full disk would.
     const QString name = dir_->filePath(u"big.TXT"_s);
     writeBytes(name, "old content\r\n");
     for (int i = 0; i < 1000; ++i) {
         log_->appendLine(QString(80, u'ж'));
     }
-    rlimit previous{};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &previous), 0);
-    rlimit limited = previous;
-    limited.rlim_cur = 4096;
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
-
     QString message;
-    try {
-        saveAs(name, true);
-    } catch (const Exception& error) {
-        message = error.message();
+    const bool limited = runWithFileSizeLimit(4096, [&] {
+        try {
+            saveAs(name, true);
+        } catch (const Exception& error) {
+            message = error.message();
+        }
+    });
+    if (!limited) {
+        QSKIP("needs a file size limit");
     }
-    setrlimit(RLIMIT_FSIZE, &previous);
-    std::signal(SIGXFSZ, oldHandler);
-
     QCOMPARE(message, u"Cannot create file "_s + QDir::toNativeSeparators(name));
     QCOMPARE(readBytes(name), QByteArray("old content\r\n"));
     QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{u"big.TXT"_s});
-#else
-    QSKIP("needs a file size limit");
-#endif
 }
 
 void ConversationLogTest::clearAsksFirst_data() {
