@@ -2,6 +2,7 @@
 
 #include "net/Ipv4Address.h"
 
+#include <QElapsedTimer>
 #include <QTimerEvent>
 
 #include <algorithm>
@@ -59,9 +60,17 @@ void ReceiveQueue::timerEvent(QTimerEvent* event) {
         if (timer.timerId() == event->timerId()) {
             if (queue_.empty()) {
                 timer.stop();
-            } else {
-                deliverNext();
+                return;
             }
+            // A pass delivers what is queued for up to a slice of time, one
+            // datagram after the other, each handler run to its end first:
+            // the window's own events still come between slices, and a flood
+            // costs one pass of the event loop per slice, not per datagram.
+            QElapsedTimer slice;
+            slice.start();
+            do {
+                deliverNext();
+            } while (!queue_.empty() && slice.nsecsElapsed() < kSliceNs);
             return;
         }
     }

@@ -12,7 +12,8 @@
 #include <vector>
 
 // The datagrams an endpoint has taken in but not yet handed over, and their
-// delivery: one datagram per pass of the event loop, in arrival order. The
+// delivery: in arrival order, each handler run to its end before the next
+// datagram, as many as a slice of time holds per pass of the event loop. The
 // passes go on while a handler runs a nested event loop (a modal box), so
 // datagrams are then delivered nested, one level deeper. Bounded in
 // datagrams and bytes; what does not fit is counted and dropped.
@@ -20,6 +21,8 @@ class ReceiveQueue : public QObject {
   public:
     static constexpr int kMaxDatagrams = 100'000;
     static constexpr qint64 kMaxBytes = 64LL * 1024 * 1024;
+    // How long one pass of the event loop may deliver datagrams.
+    static constexpr qint64 kSliceNs = 2'000'000;
 
     using Deliver = std::function<void(const ReceivedDatagram& datagram)>;
 

@@ -17,8 +17,8 @@ class QSocketNotifier;
 //
 // Receiving: each readability notice takes in everything the socket holds
 // into a ReceiveQueue, so a burst never overflows the system's buffer while
-// a handler works; the queue delivers one datagram per pass of the event
-// loop. What the queue or the system had to drop is counted (lostDatagrams)
+// a handler works; the queue delivers them one at a time, a slice of time
+// per pass of the event loop. What the queue or the system had to drop is counted (lostDatagrams)
 // and reported to lossHandler.
 //
 // Sending: a numeric host is sent to at once; a name is looked up by a
