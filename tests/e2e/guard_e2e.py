@@ -183,10 +183,10 @@ class Suite:
             raise Failure(f"guard_peers.py {args[0]} in host {host} printed nothing")
         return json.loads(lines[-1])
 
-    def flood(self, spec: dict, name: str, timeout: float = 600) -> dict:
+    def flood(self, plan: dict, name: str, timeout: float = 600) -> dict:
         path = os.path.join(self.workdir, f"{name}.json")
         with open(path, "w") as out:
-            json.dump(spec, out)
+            json.dump(plan, out)
         return self.run_peer(ATTACKER, "flood", path, timeout=timeout)
 
     def answering(self, host: int, timeout: float = WAIT) -> float:

@@ -11,11 +11,11 @@ Usage:
       {"sent", "answered", "worst", "late", "samples": [[t, latency], ...]}
       (times from the first request; "late" counts answers or requests over
       0.5 s, an unanswered request counting as late).
-  guard_peers.py flood <spec file>
-      Sends the datagrams a JSON spec describes through a raw socket with
-      IP_HDRINCL, each from the source address the spec gives it, paced at
-      spec["rate"] datagrams a second; with spec["chunk"], waiting after
-      each chunk until the target answers a link check. Spec: {"target",
+  guard_peers.py flood <plan file>
+      Sends the datagrams a JSON plan describes through a raw socket with
+      IP_HDRINCL, each from the source address the plan gives it, paced at
+      plan["rate"] datagrams a second; with plan["chunk"], waiting after
+      each chunk until the target answers a link check. Plan: {"target",
       "rate", "kind", ...} (see build_packets). Prints {"sent", "seconds"}.
   guard_peers.py listen <interface> <address>
       Prints every UDP datagram that arrives at <address>, any port.
@@ -66,51 +66,51 @@ def forged_source(base: str, index: int) -> str:
     return socket.inet_ntoa(struct.pack("!I", value))
 
 
-def build_packets(spec: dict):
-    """Yields (payload, source) in sending order for the spec's kind:
-    - "separator": spec["count"] registrations from spec["source"] whose
-      names hold the entry separator and the address spec["third"];
-    - "register": spec["count"] registrations, one from each forged source;
-    - "relay": spec["senders"] forged sources, spec["count"] relayed entries
+def build_packets(plan: dict):
+    """Yields (payload, source) in sending order for the plan's kind:
+    - "separator": plan["count"] registrations from plan["source"] whose
+      names hold the entry separator and the address plan["third"];
+    - "register": plan["count"] registrations, one from each forged source;
+    - "relay": plan["senders"] forged sources, plan["count"] relayed entries
       in all, the sources taken in turn, each entry different;
-    - "stray": spec["count"] datagrams from as many sources, none of which an
+    - "stray": plan["count"] datagrams from as many sources, none of which an
       older copy acts on: control texts without a keyword, receipts for ids
-      nobody sent and hellos, in turn (from spec["sources"] sources in
+      nobody sent and hellos, in turn (from plan["sources"] sources in
       turn, when given);
-    - "hello": a hello from each of spec["count"] sources;
-    - "tagged": one chat line with an id from each of spec["count"] sources;
-    - "replay": spec["hex"] once from spec["source"]."""
-    kind, base = spec["kind"], spec.get("base", "0.0.0.0")
+    - "hello": a hello from each of plan["count"] sources;
+    - "tagged": one chat line with an id from each of plan["count"] sources;
+    - "replay": plan["hex"] once from plan["source"]."""
+    kind, base = plan["kind"], plan.get("base", "0.0.0.0")
     if kind == "separator":
         # Names that hold the entry separator and a third address.
-        for i in range(spec["count"]):
-            yield (PREFIX + b"MYNAMEIS2:X _|_ " + spec["third"].encode() + b" T%d" % i,
-                   spec["source"])
+        for i in range(plan["count"]):
+            yield (PREFIX + b"MYNAMEIS2:X _|_ " + plan["third"].encode() + b" T%d" % i,
+                   plan["source"])
     elif kind == "register":
-        for i in range(spec["count"]):
+        for i in range(plan["count"]):
             yield PREFIX + b"MYNAMEIS2:F%05d" % i, forged_source(base, i)
     elif kind == "relay":
-        senders = spec["senders"]
+        senders = plan["senders"]
         sources = [forged_source(base, i) for i in range(senders)]
         names = [b"F%05d" % i for i in range(senders)]
-        entry_address = spec["entry_address"].encode()
-        for i in range(spec["count"]):
+        entry_address = plan["entry_address"].encode()
+        for i in range(plan["count"]):
             s = i % senders
             yield (PREFIX + b"NEWADDR:" + names[s] + b"~_^B" + b"R%06d _|_ " % i + entry_address,
                    sources[s])
     elif kind == "stray":
         kinds = [lambda i: PREFIX + b"ZZ%08X" % i, lambda i: PREFIX + b"VSACK:%08X" % i,
                  lambda i: PREFIX + b"VSHELLO:1"]
-        sources = spec.get("sources", spec["count"])
-        for i in range(spec["count"]):
+        sources = plan.get("sources", plan["count"])
+        for i in range(plan["count"]):
             yield kinds[i % len(kinds)](i), forged_source(base, i % sources)
     elif kind == "hello":
-        for i in range(spec["count"]):
+        for i in range(plan["count"]):
             yield PREFIX + b"VSHELLO:1", forged_source(base, i)
     elif kind == "replay":
-        yield bytes.fromhex(spec["hex"]), spec["source"]
+        yield bytes.fromhex(plan["hex"]), plan["source"]
     elif kind == "tagged":
-        for i in range(spec["count"]):
+        for i in range(plan["count"]):
             yield (b"F%05d: line %d\0VSID:%08X" % (i, i, 0x10000000 + i),
                    forged_source(base, i))
     else:
@@ -119,18 +119,18 @@ def build_packets(spec: dict):
 
 def flood(spec_file: str) -> None:
     with open(spec_file) as source:
-        spec = json.load(source)
-    target, rate = spec["target"], float(spec["rate"])
+        plan = json.load(source)
+    target, rate = plan["target"], float(plan["rate"])
     sock = raw_socket()
-    dport = int(spec.get("port", PORT))
+    dport = int(plan.get("port", PORT))
     packets = [udp_packet(src, target, payload, dport=dport)
-               for payload, src in build_packets(spec)]
+               for payload, src in build_packets(plan)]
     destination = (target, 0)
     batch = max(1, int(rate / 200))
     # With a chunk, the flood waits after every chunk until the copy answers
     # a link check from this host's own address, so that the copy's queue
     # never holds more than a chunk.
-    chunk = int(spec.get("chunk", 0))
+    chunk = int(plan.get("chunk", 0))
     checker = None
     if chunk:
         batch = min(batch, chunk)
