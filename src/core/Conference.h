@@ -208,16 +208,20 @@ class Conference : public QObject {
     void deliver(const QString& name, const QString& address, Outgoing& outgoing);
     // Shares one entry, already cut; false when its datagram would not fit.
     bool shareEntry(const QString& entry, Recipients recipients);
-    // Sends text to address, telling sendRefused what the endpoint refused.
-    void send(const QString& address, const QString& text);
-    void sendBytes(const QString& address, const QByteArray& bytes);
-    // The same, quietly: the caller reports the failure.
-    void sendQuietly(const QString& address, const QString& text);
-    // For what a peer does not wait for (a probe): a failure is only a
-    // datagram that did not go.
-    void sendIfPossible(const QString& address, const QByteArray& bytes);
+    // The three ways a send meets a failure of the endpoint:
+    // - for a command on one address: tells sendRefused what the endpoint
+    //   refused (a host name that does not resolve, nothing to send), then
+    //   raises the error;
+    void sendTellingRefusal(const QString& address, const QString& text);
+    void sendBytesTellingRefusal(const QString& address, const QByteArray& bytes);
+    // - for a loop that reports its failures together: raises the error
+    //   only;
+    void sendOrRaise(const QString& address, const QString& text);
+    // - for what a peer does not wait for (a probe, a resend): drops it, the
+    //   failure is only a datagram that did not go.
+    void sendOrDrop(const QString& address, const QByteArray& bytes);
     // The same to the handshake port; nothing without its endpoint.
-    void sendToHandshakePort(const QString& address, const QByteArray& bytes);
+    void sendToHandshakePortOrDrop(const QString& address, const QByteArray& bytes);
 
     void receiveChat(const ReceivedDatagram& datagram, const QString& text);
     void receiveNewer(const DatagramParser::NewerKind& newer, const QString& fromIP);

@@ -15,22 +15,16 @@ QString makeEntry(QString name, QString address) {
     return name + u' ' + kEntrySeparator + u' ' + address;
 }
 
-bool splitEntry(QString entry, QString& name, QString& address) {
-    name.clear();
-    address.clear();
+EntryParts splitEntry(QString entry) {
     cutSpaces(entry);
-    if (entry.isEmpty()) {
-        return false;
-    }
-    const qsizetype at = entry.indexOf(kEntrySeparator);
+    const qsizetype at = entry.isEmpty() ? -1 : entry.indexOf(kEntrySeparator);
     if (at < 0) {
-        return false;
+        return {};
     }
-    name = entry.left(at);
-    address = entry.mid(at + kSeparatorLength);
-    cutSpaces(name);
-    cutSpaces(address);
-    return true;
+    EntryParts parts{entry.left(at), entry.mid(at + kSeparatorLength), true};
+    cutSpaces(parts.name);
+    cutSpaces(parts.address);
+    return parts;
 }
 
 QString normalizeSelfName(QString text) {

@@ -11,10 +11,18 @@ inline const QString kEntrySeparator = QStringLiteral("_|_");
 // a blank, the separator and a blank.
 [[nodiscard]] QString makeEntry(QString name, QString address);
 
+// The two parts of an entry.
+struct EntryParts {
+    QString name;
+    QString address;
+    // False, with both parts empty, when the text holds no separator or
+    // only blanks.
+    bool isEntry = false;
+};
+
 // Splits at the first separator after cutting the blanks around the whole
-// text; name and address have their blanks cut, their case is kept. False,
-// with both outputs empty, when the text holds no separator or only blanks.
-bool splitEntry(QString entry, QString& name, QString& address);
+// text; name and address have their blanks cut, their case is kept.
+[[nodiscard]] EntryParts splitEntry(QString entry);
 
 // The self name as sent to others: the field's text with its blanks cut,
 // upper-cased and cleaned of protocol text (cleanSelfName). The field itself

@@ -52,11 +52,7 @@ ListAddresses::ListAddresses(EntryList& list, QObject* parent) : QObject(parent)
 }
 
 QString ListAddresses::addressAt(int row) const {
-    QString name;
-    QString address;
-    splitEntry(list_.line(row), name, address);
-    cutSpaces(address);
-    return address;
+    return splitEntry(list_.line(row)).address;
 }
 
 void ListAddresses::count(const QString& address) {

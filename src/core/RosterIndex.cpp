@@ -10,10 +10,7 @@ void RosterIndex::catchUp() {
     lines_.clear();
     lineCount_ = 0;
     for (const QString& line : roster_.lines()) {
-        QString name;
-        QString address;
-        splitEntry(line, name, address);
-        added(address, line);
+        added(splitEntry(line).address, line);
     }
 }
 

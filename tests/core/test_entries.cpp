@@ -51,11 +51,10 @@ void EntriesTest::splitEntryCases_data() {
 void EntriesTest::splitEntryCases() {
     QFETCH(QString, entry);
     QFETCH(bool, isEntry);
-    QString name = u"junk"_s;
-    QString address = u"junk"_s;
-    QCOMPARE(splitEntry(entry, name, address), isEntry);
-    QTEST(name, "name");
-    QTEST(address, "address");
+    const EntryParts parts = splitEntry(entry);
+    QCOMPARE(parts.isEntry, isEntry);
+    QTEST(parts.name, "name");
+    QTEST(parts.address, "address");
 }
 
 void EntriesTest::selfNameIsCutAndUpperCased() {

@@ -23,10 +23,9 @@ void DirectoryCommands::editEntry() {
     if (directory_.count() == 0 || directory_.selectedIndex() < 0) {
         return;
     }
-    QString name;
-    QString address;
     // A line that is no entry opens the dialog with both fields empty.
-    splitEntry(cutSpacesCopy(directory_.line(directory_.selectedIndex())), name, address);
+    auto [name, address, isEntry] =
+        splitEntry(cutSpacesCopy(directory_.line(directory_.selectedIndex())));
     if (!dialog_().ask(name, address)) {
         return;
     }
@@ -63,10 +62,8 @@ void DirectoryCommands::deleteEntry() {
     if (directory_.count() == 0 || directory_.selectedIndex() < 0) {
         return;
     }
-    QString name;
-    QString address;
-    splitEntry(directory_.line(directory_.selectedIndex()), name, address);
-    if (!name.isEmpty() || !address.isEmpty()) {
+    const EntryParts parts = splitEntry(directory_.line(directory_.selectedIndex()));
+    if (!parts.name.isEmpty() || !parts.address.isEmpty()) {
         if (!confirm(u"Вы желаете удалить эту строку из списка ?"_s, boxParent_)) {
             return;
         }

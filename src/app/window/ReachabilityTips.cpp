@@ -18,9 +18,7 @@ QString ReachabilityTips::textFor(int row) const {
     if (model == nullptr || row < 0 || row >= model->rowCount()) {
         return {};
     }
-    QString name;
-    QString address;
-    splitEntry(model->index(row, 0).data().toString(), name, address);
+    const QString address = splitEntry(model->index(row, 0).data().toString()).address;
     return address.isEmpty() ? QString() : reachability_.describe(address);
 }
 
