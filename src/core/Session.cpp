@@ -25,7 +25,13 @@ Session::Session(const QString& dataFolder, std::unique_ptr<UdpEndpoint> endpoin
     livenessTimer_.setInterval(kLivenessTickMs);
     connect(&livenessTimer_, &QTimer::timeout, &conference_, &Conference::tickLiveness);
     endpoint_->receiveHandler = [this](const ReceivedDatagram& datagram) {
-        conference_.dispatch(datagram);
+        // An answer that could not go ends here: the receive path is called
+        // from the event loop, which no exception may cross.
+        try {
+            conference_.dispatch(datagram);
+        } catch (...) {
+            emit failed(std::current_exception());
+        }
     };
     endpoint_->lossHandler = [this](quint64 lost) { emit datagramsLost(lost); };
     endpoint_->lookupWaitEndedHandler = [this] {
@@ -51,7 +57,11 @@ void Session::setHandshakeEndpoint(std::unique_ptr<UdpEndpoint> endpoint) {
     handshakeEndpoint_ = std::move(endpoint);
     if (handshakeEndpoint_) {
         handshakeEndpoint_->receiveHandler = [this](const ReceivedDatagram& datagram) {
-            conference_.dispatchHandshake(datagram);
+            try {
+                conference_.dispatchHandshake(datagram);
+            } catch (...) {
+                emit failed(std::current_exception());
+            }
         };
         conference_.setHandshakeEndpoint(handshakeEndpoint_.get());
     }
@@ -88,7 +98,7 @@ void Session::tick() {
         return;
     }
     // The tick is finished whatever registration does, so the clock never
-    // stops; its error is raised afterwards.
+    // stops; its error is reported afterwards.
     std::exception_ptr failure;
     try {
         registerWithDirectory();
@@ -100,7 +110,7 @@ void Session::tick() {
     tickTimer_.start();
     emit firstTickDone();
     if (failure) {
-        std::rethrow_exception(failure);
+        emit failed(failure);
     }
 }
 

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <exception>
 #include <memory>
 
 class UdpEndpoint;
@@ -65,7 +66,7 @@ class Session : public QObject {
 
     // One tick: clockTicked(), and at the first tick the registration, then
     // firstTickDone(). The next tick is armed whatever the registration did;
-    // its error is raised after that.
+    // its error is reported by failed() after that. Nothing here throws.
     void tick();
     [[nodiscard]] bool firstTick() const { return firstTick_; }
     // The timer of the ticks; a test stops it to tick by hand.
@@ -74,7 +75,8 @@ class Session : public QObject {
     [[nodiscard]] QTimer& watchTimer() { return watchTimer_; }
 
     // Registration to every directory address (the first tick, and the
-    // window's button). A self name too long to send is told by notice().
+    // window's button). A self name too long to send is told by notice();
+    // the failed sends are raised together, as one Exception.
     void registerWithDirectory();
 
     // True when the program may end now. While a send waits for a name
@@ -101,6 +103,9 @@ class Session : public QObject {
     void firstTickDone();
     // A plain message for the person.
     void notice(const QString& text);
+    // An error met where nobody called: at a tick, or while a datagram was
+    // handled (an answer that could not be sent). The standard error report.
+    void failed(const std::exception_ptr& error);
     // Datagrams were lost on arrival: the total since the start.
     void datagramsLost(quint64 lostInAll);
     // A close refused by mayClose() may now go ahead.

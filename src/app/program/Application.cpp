@@ -23,6 +23,7 @@ bool Application::notify(QObject* receiver, QEvent* event) {
         return QApplication::notify(receiver, event);
     } catch (...) {
         error = std::current_exception();
+        ++escapedExceptions_;
     }
     // The box runs its own event loop, so it is shown outside the handler.
     reportError(error);

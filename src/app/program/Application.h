@@ -10,9 +10,11 @@
 // standard error report.
 inline const QString kApplicationTitle = QStringLiteral("Зовница");
 
-// The application object. It keeps every exception that a handler lets escape
-// from crossing Qt's event dispatch: notify() catches it and shows the
-// standard error report, and the program goes on.
+// The application object. Every command, timer and receive handler catches
+// its own errors and reports them; as a last resort, an exception that a
+// handler lets escape anyway is kept from crossing Qt's event dispatch:
+// notify() catches it, shows the standard error report, and the program goes
+// on.
 //
 // The title is kept here rather than in QGuiApplication's display name, which
 // Qt would append to the caption of every other window.
@@ -35,6 +37,10 @@ class Application : public QApplication {
     // Shows the standard error report for an exception.
     void reportError(const std::exception_ptr& error);
 
+    // Exceptions that reached notify(): every handler reports its own
+    // errors, so this stays 0 unless one forgot to.
+    [[nodiscard]] int escapedExceptions() const { return escapedExceptions_; }
+
     // Shows the standard error report for a message: through the running
     // Application's presenter, or in a box of its own where the application
     // object is another one (a test of a single window).
@@ -43,4 +49,5 @@ class Application : public QApplication {
   private:
     QString title_;
     ErrorPresenter presenter_;
+    int escapedExceptions_ = 0;
 };

@@ -114,6 +114,8 @@ void MainWindow::connectSession() {
     // Half a second after start the desktop has activated the window, or
     // will not.
     connect(&session_, &Session::firstTickDone, alerts_, &AttentionAlerts::takeApplicationState);
+    connect(&session_, &Session::failed, this,
+            [this](const std::exception_ptr& error) { messages_.reportFailure(error); });
     connect(&session_, &Session::notice, this,
             [this](const QString& text) { messages_.tell(text); });
     connect(&session_, &Session::datagramsLost, this, &MainWindow::showLostDatagrams);
@@ -190,45 +192,52 @@ void MainWindow::bringForward() {
 }
 
 void MainWindow::connectActions() {
+    // Every command runs inside its own edge, which reports what it raised.
+    const auto edge = [this](std::function<void()> command) {
+        return [this, command = std::move(command)] { messages_.runCommand(command); };
+    };
     ConferenceCommands* chat = conferenceCommands_.get();
-    connect(ui_.aboutButton, &QToolButton::clicked, this, [this] {
-        if (aboutBox_ == nullptr) {
-            aboutBox_ = new AboutBox(this);
-        }
-        aboutBox_->exec();
-    });
+    connect(ui_.aboutButton, &QToolButton::clicked, this, edge([this] {
+                if (aboutBox_ == nullptr) {
+                    aboutBox_ = new AboutBox(this);
+                }
+                aboutBox_->exec();
+            }));
     connect(ui_.registerButton, &QToolButton::clicked, this,
-            [chat] { chat->registerWithDirectory(); });
-    connect(ui_.selfNameEdit, &QLineEdit::textChanged, this, [chat] { chat->updateSelfName(); });
+            edge([chat] { chat->registerWithDirectory(); }));
+    connect(ui_.selfNameEdit, &QLineEdit::textChanged, this,
+            edge([chat] { chat->updateSelfName(); }));
     // A click on a roster line or on a recipient choice leaves the keyboard in
     // the message line.
     connect(ui_.rosterView, &QAbstractItemView::clicked, this, &MainWindow::moveFocusToMessage);
     connect(ui_.recipientChoice, &QButtonGroup::idClicked, this, &MainWindow::moveFocusToMessage);
-    connect(ui_.sendButton, &QPushButton::clicked, this, [chat] { chat->sendMessage(); });
-    connect(ui_.sendAction, &QAction::triggered, this, [chat] { chat->sendMessage(); });
-    connect(ui_.checkLinkAction, &QAction::triggered, this, [chat] { chat->checkLink(); });
+    connect(ui_.sendButton, &QPushButton::clicked, this, edge([chat] { chat->sendMessage(); }));
+    connect(ui_.sendAction, &QAction::triggered, this, edge([chat] { chat->sendMessage(); }));
+    connect(ui_.checkLinkAction, &QAction::triggered, this, edge([chat] { chat->checkLink(); }));
     connect(ui_.shareDirectoryAction, &QAction::triggered, this,
-            [chat] { chat->shareDirectory(); });
+            edge([chat] { chat->shareDirectory(); }));
     connect(ui_.shareEntryAction, &QAction::triggered, this,
-            [chat] { chat->shareSelectedEntry(); });
-    connect(ui_.findOnNetworkAction, &QAction::triggered, networkSweep_, &NetworkSweep::run);
+            edge([chat] { chat->shareSelectedEntry(); }));
+    NetworkSweep* sweep = networkSweep_;
+    connect(ui_.findOnNetworkAction, &QAction::triggered, this, edge([sweep] { sweep->run(); }));
 
     DirectoryCommands* directory = directoryCommands_.get();
     connect(ui_.editEntryAction, &QAction::triggered, this,
-            [directory] { directory->editEntry(); });
-    connect(ui_.addEntryAction, &QAction::triggered, this, [directory] { directory->addEntry(); });
+            edge([directory] { directory->editEntry(); }));
+    connect(ui_.addEntryAction, &QAction::triggered, this,
+            edge([directory] { directory->addEntry(); }));
     connect(ui_.insertEntryAction, &QAction::triggered, this,
-            [directory] { directory->insertEntry(); });
+            edge([directory] { directory->insertEntry(); }));
     connect(ui_.deleteEntryAction, &QAction::triggered, this,
-            [directory] { directory->deleteEntry(); });
+            edge([directory] { directory->deleteEntry(); }));
     connect(ui_.deleteAllAction, &QAction::triggered, this,
-            [directory] { directory->deleteAllEntries(); });
+            edge([directory] { directory->deleteAllEntries(); }));
 
     LogCommands* log = logCommands_.get();
     connect(ui_.copyToClipboardAction, &QAction::triggered, this,
-            [log] { log->copyLogToClipboard(); });
-    connect(ui_.saveLogAction, &QAction::triggered, this, [log] { log->saveLog(); });
-    connect(ui_.clearLogAction, &QAction::triggered, this, [log] { log->clearLog(); });
+            edge([log] { log->copyLogToClipboard(); }));
+    connect(ui_.saveLogAction, &QAction::triggered, this, edge([log] { log->saveLog(); }));
+    connect(ui_.clearLogAction, &QAction::triggered, this, edge([log] { log->clearLog(); }));
 
     // Enter sends from every control of the conference page. On the settings
     // page the message line is out of sight, and Enter typed into a filter

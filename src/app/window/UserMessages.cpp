@@ -20,6 +20,20 @@ void UserMessages::reportError(const QString& message) {
     Application::reportErrorMessage(message);
 }
 
+void UserMessages::reportFailure(const std::exception_ptr& error) {
+    reportError(exceptionMessage(error));
+}
+
+void UserMessages::runCommand(const std::function<void()>& command) {
+    try {
+        command();
+    } catch (...) {
+        // The box runs an event loop of its own: shown once the command
+        // has unwound.
+        reportFailure(std::current_exception());
+    }
+}
+
 void UserMessages::showLinkCheckResult(const QString& text) {
     if (unattended_) {
         writeErrorLine(text);

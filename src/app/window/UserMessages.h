@@ -3,6 +3,9 @@
 #include <QPointer>
 #include <QString>
 
+#include <exception>
+#include <functional>
+
 class QMessageBox;
 class QWidget;
 
@@ -18,6 +21,11 @@ class UserMessages {
     void tell(const QString& text);
     // The standard error report of the application.
     void reportError(const QString& message);
+    // The same for an exception that was caught.
+    void reportFailure(const std::exception_ptr& error);
+    // Runs one command of the person's and reports what it raised, at the
+    // command's own edge: no exception crosses the event loop.
+    void runCommand(const std::function<void()>& command);
     // A link-check result. One box at a time: results that arrive while it
     // is open show in it instead of stacking boxes inside boxes without end.
     void showLinkCheckResult(const QString& text);

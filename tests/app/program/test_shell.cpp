@@ -3,6 +3,9 @@
 #include "app/program/ErrorReport.h"
 #include "app/program/OrderlyShutdown.h"
 #include "app/window/ClockText.h"
+#include "core/ConferenceTexts.h"
+#include "support/ModalWatch.h"
+#include "support/WindowCopy.h"
 #include "text/Cp1251.h"
 #include "text/Exception.h"
 
@@ -79,6 +82,7 @@ class ShellTest : public QObject {
     void escapedExceptionsAreReported_data();
     void escapedExceptionsAreReported();
     void exceptionFromQueuedCallIsReported();
+    void windowFailuresStopAtTheirOwnHandlers();
     void timeZoneIsRemoved_data();
     void timeZoneIsRemoved();
     void everyLocaleKeepsSecondsAndLosesZone();
@@ -162,6 +166,51 @@ void ShellTest::exceptionFromQueuedCallIsReported() {
     QTimer::singleShot(0, [&after] { after = true; });
     QTRY_VERIFY(after);
     QCOMPARE(reports, QStringList{u"Unable to write to /x/Vesmar.ini."_s});
+}
+
+void ShellTest::windowFailuresStopAtTheirOwnHandlers() {
+    // Every failure the window reports, each from the event loop as a person
+    // or the network makes it happen: reported once each, and none of them
+    // reached notify() on the way.
+    auto* app = static_cast<Application*>(QCoreApplication::instance());
+    QStringList reports;
+    app->setErrorPresenter([&reports](const QString&, const QString& shown) { reports << shown; });
+    const int escapedBefore = app->escapedExceptions();
+    FakeNetwork network;
+    WindowCopy copy(network, u"10.0.5.1"_s, u"[ANY]\r\nMyName=ИВАН\r\n"_s,
+                    Cp1251::encode(u"ИВАН _|_ 10.0.5.1\r\nГОСТЬ _|_ nosuchhost\r\n"_s));
+    const QString unresolved =
+        ConferenceTexts::sendFailures({{u"nosuchhost"_s, u"Host Lookup Canceled"_s}}) + u'.';
+
+    // The first tick, from its timer: the registration to the name fails.
+    copy.session->tickTimer().start();
+    QTRY_VERIFY(!copy.session->firstTick());
+    network.flush();
+    QTRY_COMPARE(reports, QStringList{unresolved});
+
+    // A registration whose answer cannot go, handled from the socket.
+    network.inject(u"0.0.0.0"_s, u"10.0.5.1"_s, Cp1251::encode(u"~#&!^~:MYNAMEIS2:НИКТО"_s));
+    network.flush();
+    QTRY_COMPARE(reports.size(), 2);
+    QCOMPARE(reports.last(), u"Null Remote Address."_s);
+
+    // Commands: the button and a menu action, each through the event loop;
+    // the link check shows its notice box first, as always.
+    QTimer::singleShot(0, copy->registerButton, &QAbstractButton::click);
+    QTRY_COMPARE(reports.size(), 3);
+    QCOMPARE(reports.last(), unresolved);
+    copy.directory().setSelectedIndex(1);
+    QStringList notices;
+    ModalWatch<QMessageBox> notice([&notices](QMessageBox* box) {
+        notices << box->text();
+        box->close();
+    });
+    QTimer::singleShot(0, copy->checkLinkAction, &QAction::trigger);
+    QTRY_COMPARE(reports.size(), 4);
+    QCOMPARE(reports.last(), u"Host Lookup Canceled."_s);
+    QCOMPARE(notices, QStringList{ConferenceTexts::invalidHost()});
+
+    QCOMPARE(app->escapedExceptions(), escapedBefore);
 }
 
 void ShellTest::timeZoneIsRemoved_data() {
