@@ -49,7 +49,6 @@ class Session : public QObject {
 
     [[nodiscard]] Conference& conference() { return conference_; }
     [[nodiscard]] const UdpEndpoint& endpoint() const { return *endpoint_; }
-    [[nodiscard]] DataFiles& dataFiles() { return dataFiles_; }
 
     // Reads the data files: the directory and the self name go to the
     // conference, the rest comes back for the window to show (myName as the
@@ -71,8 +70,6 @@ class Session : public QObject {
     [[nodiscard]] bool firstTick() const { return firstTick_; }
     // The timer of the ticks; a test stops it to tick by hand.
     [[nodiscard]] QTimer& tickTimer() { return tickTimer_; }
-    // The timer of the roster watch's looks, from start() to end().
-    [[nodiscard]] QTimer& watchTimer() { return watchTimer_; }
 
     // Registration to every directory address (the first tick, and the
     // window's button). A self name too long to send is told by notice();
