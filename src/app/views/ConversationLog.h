@@ -18,7 +18,7 @@ class QTimer;
 // It holds the exact text once (LogText) and lays out only the lines in
 // sight, so an append costs the same however long the log is. Lines wrap at
 // the view's width into rows of one height; every line's rows are counted
-// when it arrives, without laying it out (LineWrap), so the vertical scroll
+// when it arrives, without laying it out (LogRows), so the vertical scroll
 // bar counts rows: each step reaches the next row, and the thumb shows the
 // wrapped height. Resizing wraps again and keeps the line at the top in
 // place. While lines pour in, the view follows them at most kFollowMs apart
@@ -26,9 +26,10 @@ class QTimer;
 // of new text, so a flood spends its time neither painting nor telling.
 //
 // A caret moves with the keys of a text box (arrows, Home, End, PgUp, PgDn,
-// Ctrl with them); Shift with a movement selects. The mouse selects by
-// dragging (past the edge the view scrolls on a timer), a word by a double
-// click and a line by a triple click. Ctrl+A selects all, Ctrl+C copies.
+// Ctrl with them; LogCaret says where each takes it); Shift with a movement
+// selects. The mouse selects by dragging (past the edge the view scrolls on a
+// timer), a word by a double click and a line by a triple click. Ctrl+A
+// selects all, Ctrl+C copies.
 class ConversationLog : public QAbstractScrollArea {
     Q_OBJECT
   public:
