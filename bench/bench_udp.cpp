@@ -6,6 +6,7 @@
 //            wake-up.
 // Rounds of the two sides alternate; the medians are printed.
 
+#include "BenchTable.h"
 #include "net/UdpSocketEndpoint.h"
 #include "net/platform/NativeUdpSocket.h"
 
@@ -14,7 +15,6 @@
 #include <QEventLoop>
 #include <QTimer>
 
-#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <vector>
@@ -32,11 +32,6 @@ constexpr int kTextLength = 40;
 constexpr int kFanOutRounds = 300;
 constexpr int kBatch = 64;
 constexpr int kReceiveRounds = 300;
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 void drain(NativeUdpSocket& socket) {
     std::vector<char> area(32 * 2048);
@@ -95,8 +90,8 @@ void fanOut() {
         plainTimes.push_back(clock.nsecsElapsed() / 1000.0);
         drain(receiver);
     }
-    const double e = median(endpointTimes);
-    const double p = median(plainTimes);
+    const double e = bench::median(endpointTimes);
+    const double p = bench::median(plainTimes);
     std::printf("fan-out, %d datagrams of %d bytes (median of %d rounds)\n", kAddresses,
                 kTextLength, kFanOutRounds);
     std::printf("  UdpSocketEndpoint send %9.1f us   (%.2f us per datagram)\n", e, e / kAddresses);
@@ -180,8 +175,8 @@ void receive() {
         std::puts("receive: every round lost datagrams");
         return;
     }
-    const double e = median(endpointTimes);
-    const double p = median(plainTimes);
+    const double e = bench::median(endpointTimes);
+    const double p = bench::median(plainTimes);
     std::printf("receive, batches of %d datagrams of %d bytes (median of %d rounds)\n", kBatch,
                 kTextLength, kReceiveRounds);
     std::printf("  UdpSocketEndpoint      %9.0f datagrams/s   (%.2f us each)\n", e, 1e6 / e);

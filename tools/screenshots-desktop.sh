@@ -7,6 +7,7 @@
 # Needs root (for the namespace). Usage: tools/screenshots-desktop.sh [path/to/Vesmar]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source tools/xvfb.sh
 binary=$(readlink -f "${1:-build/Vesmar}")
 [ -x "$binary" ] || { echo "No program at $binary; build it first." >&2; exit 1; }
 for tool in Xvfb xdotool import iconv ip; do
@@ -31,11 +32,7 @@ printf '%s\r\n' '[ANY]' 'MyName=ИВАНОВ' 'YesPopUp_Mess=1' 'TextPopUp_Mess=
     'TextBeep_Corr=' '[START]' 'MinimizeOnStart=0' |
     iconv -f UTF-8 -t CP1251 >"$work/Vesmar.ini"
 
-exec {display_fd}<> <(:)
-Xvfb -displayfd "$display_fd" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-read -r -t 20 -u "$display_fd" number
-export DISPLAY=":$number"
+start_xvfb
 ip netns add "$namespace"
 ip -n "$namespace" link set lo up
 mkdir -p docs

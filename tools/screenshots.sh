@@ -6,6 +6,7 @@
 # Usage: tools/screenshots.sh [path/to/Vesmar]   (default: build/Vesmar)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source tools/xvfb.sh
 binary=$(readlink -f "${1:-build/Vesmar}")
 [ -x "$binary" ] || { echo "No program at $binary; build it first (./run.sh or cmake)." >&2; exit 1; }
 for tool in Xvfb xdotool import iconv; do
@@ -32,12 +33,7 @@ printf '%s\r\n' '[ANY]' 'MyName=ИВАНОВ' 'YesPopUp_Mess=1' 'TextPopUp_Mess=
     '[START]' 'MinimizeOnStart=0' |
     iconv -f UTF-8 -t CP1251 >"$work/Vesmar.ini"
 
-# Xvfb picks a free display number and writes it to the pipe once it is ready.
-exec {display_fd}<> <(:)
-Xvfb -displayfd "$display_fd" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-read -r -t 20 -u "$display_fd" number
-export DISPLAY=":$number"
+start_xvfb
 
 # The users are Russian; their clock shows Russian time and date formats.
 LC_TIME=ru_RU.UTF-8 QT_QPA_PLATFORM=xcb "$work/Vesmar" >/dev/null 2>&1 &

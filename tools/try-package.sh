@@ -11,6 +11,7 @@
 # Needs root. Usage: tools/try-package.sh [path/to/vesmar_*.deb]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source tools/xvfb.sh
 deb=$(readlink -f "${1:-$(ls build-package/vesmar_*.deb 2>/dev/null | head -n 1)}")
 [ -f "$deb" ] || { echo "No package found; build it first (see README)." >&2; exit 1; }
 [ "$(id -u)" -eq 0 ] || { echo "Run as root: it installs and removes a package." >&2; exit 1; }
@@ -69,11 +70,7 @@ mkdir -p "$home/runtime"
 chmod 700 "$home/runtime"
 chown -R nobody:nogroup "$home"
 chmod 755 "$work"
-exec {display_fd}<> <(:)
-Xvfb -displayfd "$display_fd" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-read -r -t 20 -u "$display_fd" number
-export DISPLAY=":$number"
+start_xvfb
 ip netns add "$namespace"
 ip -n "$namespace" link set lo up
 

@@ -1,5 +1,7 @@
 #include "core/ConferenceTexts.h"
 
+#include "core/Protocol.h"
+
 #include <QStringList>
 
 using namespace Qt::StringLiterals;
@@ -7,11 +9,12 @@ using namespace Qt::StringLiterals;
 namespace ConferenceTexts {
 
 QString chatTooLong() {
-    return u"Сообщение слишком длинное: вместе с именем оно должно уместиться в 255 знаков."_s;
+    return u"Сообщение слишком длинное: вместе с именем оно должно уместиться в %1 знаков."_s.arg(
+        Protocol::kMaxTextLength);
 }
 
 QString nameTooLong() {
-    return u"Имя слишком длинное: не больше 238 знаков."_s;
+    return u"Имя слишком длинное: не больше %1 знаков."_s.arg(Protocol::kMaxSelfNameLength);
 }
 
 QString entriesNotSent(int count) {

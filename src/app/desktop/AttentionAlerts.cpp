@@ -20,6 +20,13 @@ namespace {
 // After this long an activation that the desktop granted has arrived.
 constexpr int kActivationWaitMs = 300;
 
+// A desktop operation that a test or another platform may replace: the hook
+// with the arguments when one is set, the default otherwise.
+template <typename Hook, typename Default, typename... Args>
+auto hookOr(const Hook& hook, const Default& fallback, Args&&... args) {
+    return hook ? hook(std::forward<Args>(args)...) : fallback();
+}
+
 // Gives a filter edit the look of its rule: the theme's edit background and
 // enabled when the rule is on, the theme's button face and disabled when it
 // is off. Both colours come from the theme together with the text colour
@@ -97,7 +104,7 @@ void AttentionAlerts::alert(QCheckBox* popUpBox, QLineEdit* popUpFilter, QCheckB
                             const char* soundEvent) {
     // Read once: the pop-up may activate the program, and the beep rule must
     // still act in the same call.
-    const bool active = isActive_ ? isActive_() : applicationActive_;
+    const bool active = hookOr(isActive_, [this] { return applicationActive_; });
     if (active) {
         return;
     }
@@ -110,11 +117,7 @@ void AttentionAlerts::alert(QCheckBox* popUpBox, QLineEdit* popUpFilter, QCheckB
 }
 
 void AttentionAlerts::popUp(const QString& notice) {
-    if (restoreWindow_) {
-        restoreWindow_();
-    } else {
-        restoreWindow(notice);
-    }
+    hookOr(restoreWindow_, [this, &notice] { restoreWindow(notice); });
     w_.pages->setCurrentIndex(0);
 }
 
@@ -140,36 +143,22 @@ void AttentionAlerts::restoreWindow(const QString& notice) {
         if (w_.window->isActiveWindow()) {
             return;
         }
-        if (notify_) {
-            notify_(notice);
-        } else {
-            requestAttention();
-        }
+        hookOr(
+            notify_, [this] { requestAttention(); }, notice);
     });
 }
 
 void AttentionAlerts::requestAttention() {
-    if (requestAttention_) {
-        requestAttention_();
-    } else {
-        QApplication::alert(w_.window);
-    }
+    hookOr(requestAttention_, [this] { QApplication::alert(w_.window); });
 }
 
 void AttentionAlerts::playSound(const char* soundEvent) {
-    if (playSound_) {
-        playSound_(QString::fromLatin1(soundEvent));
-    } else {
-        beep();
-    }
+    hookOr(
+        playSound_, [this] { beep(); }, QString::fromLatin1(soundEvent));
 }
 
 void AttentionAlerts::beep() {
-    if (beep_) {
-        beep_();
-    } else {
-        QApplication::beep();
-    }
+    hookOr(beep_, [] { QApplication::beep(); });
 }
 
 void AttentionAlerts::setActivityHook(std::function<bool()> isActive) {

@@ -1,6 +1,7 @@
 #include "app/dialogs/AboutBox.h"
 
 #include "app/window/Glyphs.h"
+#include "core/Protocol.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -68,7 +69,7 @@ QStringList AboutBox::guideLines() {
         QString(),
         u"Если корреспондент не появляется"_s,
         u"в \"Участвуют\", проверьте его адрес"_s,
-        u"и брандмауэр: порты UDP 333 и 334"_s,
+        u"и брандмауэр: порты UDP %1 и %2"_s.arg(Protocol::kPort).arg(Protocol::kHandshakePort),
         u"должны быть открыты на обеих машинах"_s,
         u"(ufw allow Vesmar или firewall-cmd"_s,
         u"--add-service=vesmar)."_s,

@@ -8,28 +8,24 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyleHints>
-#include <QTextBoundaryFinder>
 #include <QTextLayout>
 #include <QTimer>
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <limits>
 
 namespace {
 
 // Room between the frame and the text, as a plain-text box leaves it.
 constexpr qreal kMargin = 4;
-// Lines kept laid out: more than a tall view shows.
-constexpr int kLaidOutLines = 400;
 // How often a drag past the edge scrolls.
 constexpr int kDragScrollMs = 50;
 
 }  // namespace
 
 ConversationLog::ConversationLog(QWidget* parent)
-    : QAbstractScrollArea(parent), layouts_(kLaidOutLines), followTimer_(new QTimer(this)) {
+    : QAbstractScrollArea(parent), followTimer_(new QTimer(this)) {
     followTimer_->setSingleShot(true);
     followTimer_->setInterval(kFollowMs);
     connect(followTimer_, &QTimer::timeout, this, [this] {
@@ -45,10 +41,8 @@ ConversationLog::ConversationLog(QWidget* parent)
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
-    wrap_.setFont(font());
-    rowHeight_ = std::max(1.0, QFontMetricsF(wrap_.font()).lineSpacing());
-    wrap_.setWidth(textWidth());
-    wrapFrom(0);
+    rows_.setFont(font());
+    rows_.setWidth(textWidth());
     updateScrollRange();
 }
 
@@ -62,9 +56,8 @@ void ConversationLog::appendLine(const QString& text) {
         untold_ = log_.shownSize();
     }
     log_.append(text);
-    layouts_.remove(changed);
-    wrapFrom(changed);
-    anchor_ = caret_ = endPosition();
+    rows_.countFrom(changed);
+    anchor_ = caret_ = moves_.end();
     aimX_ = -1;
     // The first line after a quiet spell shows at once; the lines after it
     // wait for the timer.
@@ -91,8 +84,7 @@ void ConversationLog::clear() {
     untold_ = -1;
     anchor_ = caret_ = Position{};
     aimX_ = -1;
-    layouts_.clear();
-    wrapFrom(0);
+    rows_.countFrom(0);
     updateScrollRange();
     viewport()->update();
     if (!removed.isEmpty()) {
@@ -101,36 +93,7 @@ void ConversationLog::clear() {
     }
 }
 
-void ConversationLog::wrapFrom(qsizetype line) {
-    rowCount_ = line < static_cast<qsizetype>(rowStarts_.size()) ? firstRow(line) : rowCount_;
-    rowStarts_.resize(static_cast<size_t>(line));
-    fits_.resize(static_cast<size_t>(line));
-    for (qsizetype each = line; each < log_.lineCount(); ++each) {
-        qreal fit = 0;
-        const int rows = wrap_.rows(log_.line(each), nullptr, &fit);
-        rowStarts_.push_back(rowCount_);
-        fits_.push_back(static_cast<float>(fit));
-        rowCount_ += rows;
-    }
-}
-
-void ConversationLog::rewrap(Position top, bool following) {
-    rowCount_ = 0;
-    // A line no wider than the new width takes one row; only the others are
-    // measured again.
-    const qreal width = wrap_.width() - 0.01;
-    for (qsizetype line = 0; line < log_.lineCount(); ++line) {
-        rowStarts_[static_cast<size_t>(line)] = rowCount_;
-        float& fit = fits_[static_cast<size_t>(line)];
-        if (fit <= width) {
-            ++rowCount_;
-            continue;
-        }
-        qreal measured = 0;
-        rowCount_ += wrap_.rows(log_.line(line), nullptr, &measured);
-        fit = static_cast<float>(measured);
-    }
-    layouts_.clear();
+void ConversationLog::keepPlace(Position top, bool following) {
     updateScrollRange();
     QScrollBar* bar = verticalScrollBar();
     bar->setValue(following ? bar->maximum() : static_cast<int>(rowOf(top)));
@@ -141,91 +104,6 @@ qreal ConversationLog::textWidth() const {
     return std::max<qreal>(1, viewport()->width() - 2 * kMargin);
 }
 
-qsizetype ConversationLog::lineOfRow(qsizetype row) const {
-    const auto after = std::upper_bound(rowStarts_.begin(), rowStarts_.end(), row);
-    return std::max<qsizetype>(0, (after - rowStarts_.begin()) - 1);
-}
-
-int ConversationLog::rowInLine(qsizetype line, qsizetype column) const {
-    LineWrap::Ends ends;
-    wrap_.rows(log_.line(line), &ends);
-    for (int row = 0; row + 1 < ends.size(); ++row) {
-        if (column < ends[row]) {
-            return row;
-        }
-    }
-    return static_cast<int>(ends.size()) - 1;
-}
-
-qsizetype ConversationLog::rowOf(Position position) const {
-    return firstRow(position.line) + rowInLine(position.line, position.column);
-}
-
-ConversationLog::Position ConversationLog::rowStart(qsizetype row) const {
-    row = std::clamp<qsizetype>(row, 0, rowCount_ - 1);
-    const qsizetype line = lineOfRow(row);
-    const qsizetype inLine = row - firstRow(line);
-    if (inLine == 0) {
-        return {line, 0};
-    }
-    LineWrap::Ends ends;
-    wrap_.rows(log_.line(line), &ends);
-    return {line, ends[std::min<qsizetype>(inLine, ends.size()) - 1]};
-}
-
-QTextLayout* ConversationLog::layoutOf(qsizetype line) const {
-    if (QTextLayout* known = layouts_.object(line)) {
-        return known;
-    }
-    const QStringView text = log_.line(line);
-    auto* layout = new QTextLayout(LineWrap::laidOut(text), wrap_.font());
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAnywhere);
-    layout->setTextOption(option);
-    layout->setCacheEnabled(true);
-    LineWrap::Ends ends;
-    wrap_.rows(text, &ends);
-    // Each row takes exactly the characters LineWrap gave it, so the rows
-    // shown are the rows counted.
-    layout->beginLayout();
-    int start = 0;
-    for (int row = 0; row < ends.size(); ++row) {
-        QTextLine laid = layout->createLine();
-        if (!laid.isValid()) {
-            break;
-        }
-        laid.setNumColumns(std::max(1, ends[row] - start));
-        laid.setPosition(QPointF(0, row * rowHeight_));
-        Q_ASSERT_X(laid.textStart() == start && laid.textStart() + laid.textLength() == ends[row],
-                   "ConversationLog", "a row laid out other than counted");
-        start = laid.textStart() + laid.textLength();
-    }
-    layout->endLayout();
-    layouts_.insert(line, layout);
-    return layout;
-}
-
-ConversationLog::Position ConversationLog::endPosition() const {
-    const qsizetype last = log_.lineCount() - 1;
-    return {last, log_.line(last).size()};
-}
-
-ConversationLog::Position ConversationLog::clamped(Position position) const {
-    const qsizetype line = std::clamp<qsizetype>(position.line, 0, log_.lineCount() - 1);
-    return {line, std::clamp<qsizetype>(position.column, 0, log_.line(line).size())};
-}
-
-qsizetype ConversationLog::offsetOf(Position position) const {
-    const Position at = clamped(position);
-    return log_.shownStart(at.line) + at.column;
-}
-
-ConversationLog::Position ConversationLog::positionOf(qsizetype offset) const {
-    offset = std::clamp<qsizetype>(offset, 0, log_.shownSize());
-    const qsizetype line = log_.lineAtShownOffset(offset);
-    return clamped({line, offset - log_.shownStart(line)});
-}
-
 // -- scrolling ---------------------------------------------------------------
 
 qsizetype ConversationLog::topRow() const {
@@ -234,7 +112,7 @@ qsizetype ConversationLog::topRow() const {
 
 int ConversationLog::pageRows() const {
     const qreal room = viewport()->height() - 2 * kMargin;
-    return std::max(1, static_cast<int>(room / rowHeight_));
+    return std::max(1, static_cast<int>(room / rows_.rowHeight()));
 }
 
 bool ConversationLog::atEnd() const {
@@ -246,12 +124,12 @@ void ConversationLog::updateScrollRange() {
     QScrollBar* bar = verticalScrollBar();
     bar->setSingleStep(1);
     bar->setPageStep(page);
-    bar->setRange(0, static_cast<int>(std::clamp<qsizetype>(rowCount_ - page, 0, INT_MAX)));
+    bar->setRange(0, static_cast<int>(std::clamp<qsizetype>(rowCount() - page, 0, INT_MAX)));
 }
 
 void ConversationLog::scrollToShow(Position position) {
     updateScrollRange();  // lines held back from the view count too
-    const qsizetype row = rowOf(clamped(position));
+    const qsizetype row = rowOf(moves_.clamped(position));
     const qsizetype top = topRow();
     if (row < top) {
         verticalScrollBar()->setValue(static_cast<int>(row));
@@ -261,16 +139,16 @@ void ConversationLog::scrollToShow(Position position) {
 }
 
 qreal ConversationLog::rowTop(qsizetype row) const {
-    return kMargin + static_cast<qreal>(row - topRow()) * rowHeight_;
+    return kMargin + static_cast<qreal>(row - topRow()) * rows_.rowHeight();
 }
 
 void ConversationLog::resizeEvent(QResizeEvent* event) {
     const bool following = atEnd();
     const Position top = rowStart(topRow());
     QAbstractScrollArea::resizeEvent(event);
-    if (textWidth() != wrap_.width()) {
-        wrap_.setWidth(textWidth());
-        rewrap(top, following);
+    if (textWidth() != rows_.width()) {
+        rows_.setWidth(textWidth());
+        keepPlace(top, following);
         return;
     }
     updateScrollRange();
@@ -284,11 +162,8 @@ void ConversationLog::changeEvent(QEvent* event) {
     if (event->type() == QEvent::FontChange) {
         const bool following = atEnd();
         const Position top = rowStart(topRow());
-        wrap_.setFont(font());
-        rowHeight_ = std::max(1.0, QFontMetricsF(wrap_.font()).lineSpacing());
-        // Every line is measured anew in the new font.
-        std::fill(fits_.begin(), fits_.end(), std::numeric_limits<float>::max());
-        rewrap(top, following);
+        rows_.setFont(font());
+        keepPlace(top, following);
     }
 }
 
@@ -309,27 +184,23 @@ void ConversationLog::paintEvent(QPaintEvent* /*event*/) {
     highlight.setForeground(palette().brush(QPalette::HighlightedText));
     painter.setPen(palette().color(QPalette::Text));
     const qreal bottom = viewport()->height();
-    for (qsizetype line = lineOfRow(topRow()); line < log_.lineCount(); ++line) {
-        const qreal top = rowTop(firstRow(line));
+    for (qsizetype line = rows_.lineOfRow(topRow()); line < log_.lineCount(); ++line) {
+        const qreal top = rowTop(rows_.firstRow(line));
         if (top >= bottom) {
             break;
         }
-        QTextLayout* layout = layoutOf(line);
+        QTextLayout* layout = rows_.layoutOf(line);
         QList<QTextLayout::FormatRange> selections;
-        if (hasSelection() && line >= from.line && line <= to.line) {
-            const qsizetype start = line == from.line ? from.column : 0;
-            const qsizetype end = line == to.line ? to.column : layout->text().size();
-            if (end > start) {
-                selections.append(
-                    {static_cast<int>(start), static_cast<int>(end - start), highlight});
-            }
+        const auto [start, end] = moves_.selectedIn(line, from, to);
+        if (end > start) {
+            selections.append({static_cast<int>(start), static_cast<int>(end - start), highlight});
         }
         layout->draw(&painter, QPointF(kMargin, top), selections);
         // A selected break shows as a small block at the end of its line.
         if (hasSelection() && line >= from.line && line < to.line) {
             const QTextLine last = layout->lineAt(layout->lineCount() - 1);
             painter.fillRect(QRectF(kMargin + last.naturalTextWidth(), top + last.y(),
-                                    QFontMetricsF(font()).averageCharWidth(), rowHeight_),
+                                    QFontMetricsF(font()).averageCharWidth(), rows_.rowHeight()),
                              highlight.background());
         }
         if (line == caret_.line && caretShown_ && hasFocus()) {
@@ -339,68 +210,33 @@ void ConversationLog::paintEvent(QPaintEvent* /*event*/) {
 }
 
 QRect ConversationLog::caretRect() const {
-    const qreal x = kMargin + xOf(caret_);
-    return QRectF(x - 2, rowTop(rowOf(caret_)), 5, rowHeight_).toAlignedRect();
+    const qreal x = kMargin + rows_.xOf(caret_);
+    return QRectF(x - 2, rowTop(rowOf(caret_)), 5, rows_.rowHeight()).toAlignedRect();
 }
 
 // -- positions ---------------------------------------------------------------
 
-ConversationLog::Position ConversationLog::positionInRow(qsizetype row, qreal x,
-                                                         QTextLine::CursorPosition how) const {
-    row = std::clamp<qsizetype>(row, 0, rowCount_ - 1);
-    const qsizetype line = lineOfRow(row);
-    const QTextLayout* layout = layoutOf(line);
-    const QTextLine laid = layout->lineAt(static_cast<int>(row - firstRow(line)));
-    if (!laid.isValid()) {
-        return {line, log_.line(line).size()};
-    }
-    qsizetype column = laid.xToCursor(x, how);
-    // Past a wrapped row's end the caret stays in the row, before the blank
-    // the row hangs: the row's end is where the next row begins.
-    const qsizetype end = laid.textStart() + laid.textLength();
-    if (column == end && laid.lineNumber() + 1 < layout->lineCount() && end > laid.textStart() &&
-        LineWrap::isBlank(log_.line(line)[end - 1])) {
-        --column;
-    }
-    return {line, column};
-}
-
 ConversationLog::Position ConversationLog::positionAt(QPointF point,
                                                       QTextLine::CursorPosition how) const {
     const qsizetype row =
-        topRow() + static_cast<qsizetype>(std::floor((point.y() - kMargin) / rowHeight_));
+        topRow() + static_cast<qsizetype>(std::floor((point.y() - kMargin) / rows_.rowHeight()));
     if (row < 0) {
         return {};
     }
-    if (row >= rowCount_) {
-        return endPosition();
+    if (row >= rowCount()) {
+        return moves_.end();
     }
-    return positionInRow(row, point.x() - kMargin, how);
-}
-
-qreal ConversationLog::xOf(Position position) const {
-    const QTextLayout* layout = layoutOf(position.line);
-    const QTextLine laid = layout->lineAt(rowInLine(position.line, position.column));
-    return laid.isValid() ? laid.cursorToX(static_cast<int>(position.column)) : 0;
+    return rows_.positionInRow(row, point.x() - kMargin, how);
 }
 
 QRect ConversationLog::characterRect(Position position) const {
-    const Position at = clamped(position);
+    const Position at = moves_.clamped(position);
     const qsizetype row = rowOf(at);
     if (row < topRow() || row > topRow() + pageRows()) {
         return {};
     }
-    const QTextLayout* layout = layoutOf(at.line);
-    const QTextLine laid = layout->lineAt(rowInLine(at.line, at.column));
-    if (!laid.isValid()) {
-        return {};
-    }
-    const qreal left = laid.cursorToX(static_cast<int>(at.column));
-    const qreal right = at.column < log_.line(at.line).size()
-                            ? laid.cursorToX(static_cast<int>(at.column + 1))
-                            : left + QFontMetricsF(wrap_.font()).averageCharWidth();
-    return QRectF(kMargin + left, rowTop(row), std::max<qreal>(1, right - left), rowHeight_)
-        .toAlignedRect();
+    const QRectF box = rows_.characterBox(at);
+    return box.isNull() ? QRect() : box.translated(kMargin, rowTop(row)).toAlignedRect();
 }
 
 // -- caret and selection -----------------------------------------------------
@@ -409,7 +245,7 @@ void ConversationLog::selectAll() {
     const Position oldAnchor = anchor_;
     const Position oldCaret = caret_;
     anchor_ = Position{};
-    caret_ = endPosition();
+    caret_ = moves_.end();
     viewport()->update();
     announceCaret(oldAnchor, oldCaret);
 }
@@ -417,8 +253,8 @@ void ConversationLog::selectAll() {
 void ConversationLog::setSelection(Position anchor, Position caret) {
     const Position oldAnchor = anchor_;
     const Position oldCaret = caret_;
-    anchor_ = clamped(anchor);
-    caret_ = clamped(caret);
+    anchor_ = moves_.clamped(anchor);
+    caret_ = moves_.clamped(caret);
     aimX_ = -1;
     scrollToShow(caret_);
     restartBlink();
@@ -433,7 +269,7 @@ QString ConversationLog::selectedText() const {
 void ConversationLog::setCaret(Position caret, bool keepAnchor) {
     const Position oldAnchor = anchor_;
     const Position oldCaret = caret_;
-    caret_ = clamped(caret);
+    caret_ = moves_.clamped(caret);
     if (!keepAnchor) {
         anchor_ = caret_;
     }
@@ -444,95 +280,19 @@ void ConversationLog::setCaret(Position caret, bool keepAnchor) {
 
 void ConversationLog::moveCaret(Move move, bool keepAnchor) {
     updateScrollRange();
-    Position to = caret_;
-    const QStringView line = log_.line(caret_.line);
-    const qsizetype lastLine = log_.lineCount() - 1;
-    bool vertical = false;
-    qsizetype rows = 0;
-    switch (move) {
-        case Move::NextChar:
-            if (to.column < line.size()) {
-                to.column = layoutOf(to.line)->nextCursorPosition(static_cast<int>(to.column));
-            } else if (to.line < lastLine) {
-                to = {to.line + 1, 0};
-            }
-            break;
-        case Move::PreviousChar:
-            if (to.column > 0) {
-                to.column = layoutOf(to.line)->previousCursorPosition(static_cast<int>(to.column));
-            } else if (to.line > 0) {
-                to = {to.line - 1, log_.line(to.line - 1).size()};
-            }
-            break;
-        case Move::NextWord:
-            if (to.column < line.size()) {
-                to.column = layoutOf(to.line)->nextCursorPosition(static_cast<int>(to.column),
-                                                                  QTextLayout::SkipWords);
-            } else if (to.line < lastLine) {
-                to = {to.line + 1, 0};
-            }
-            break;
-        case Move::PreviousWord:
-            if (to.column > 0) {
-                to.column = layoutOf(to.line)->previousCursorPosition(static_cast<int>(to.column),
-                                                                      QTextLayout::SkipWords);
-            } else if (to.line > 0) {
-                to = {to.line - 1, log_.line(to.line - 1).size()};
-            }
-            break;
-        case Move::NextRow:
-            rows = 1;
-            vertical = true;
-            break;
-        case Move::PreviousRow:
-            rows = -1;
-            vertical = true;
-            break;
-        case Move::NextPage:
-            rows = pageRows();
-            vertical = true;
-            break;
-        case Move::PreviousPage:
-            rows = -pageRows();
-            vertical = true;
-            break;
-        case Move::StartOfRow:
-            to = rowStart(rowOf(caret_));
-            break;
-        case Move::EndOfRow: {
-            const qsizetype row = rowOf(caret_);
-            if (row + 1 < rowCount_ && lineOfRow(row + 1) == caret_.line) {
-                to = rowStart(row + 1);
-                // The end of a wrapped row is before the blank it hangs.
-                if (to.column > 0 && LineWrap::isBlank(line[to.column - 1])) {
-                    --to.column;
-                }
-            } else {
-                to.column = line.size();
-            }
-            break;
-        }
-        case Move::StartOfText:
-            to = Position{};
-            break;
-        case Move::EndOfText:
-            to = endPosition();
-            break;
-    }
+    const qsizetype rows = LogCaret::rowsOf(move, pageRows());
+    const bool vertical = rows != 0;
+    Position to = moves_.moved(caret_, move);
     if (vertical) {
         if (aimX_ < 0) {
-            aimX_ = xOf(caret_);
+            aimX_ = rows_.xOf(caret_);
         }
-        const qsizetype row = rowOf(caret_);
-        const qsizetype target = std::clamp<qsizetype>(row + rows, 0, rowCount_ - 1);
-        if (rows == 1 || rows == -1) {
-            to = positionInRow(target, aimX_, QTextLine::CursorBetweenCharacters);
-        } else {
+        const auto [place, moved] = moves_.rowsAway(caret_, rows, aimX_);
+        if (rows != 1 && rows != -1) {
             // A page moves the view by as many rows as the caret.
-            QScrollBar* bar = verticalScrollBar();
-            bar->setValue(static_cast<int>(topRow() + (target - row)));
-            to = positionInRow(target, aimX_, QTextLine::CursorBetweenCharacters);
+            verticalScrollBar()->setValue(static_cast<int>(topRow() + moved));
         }
+        to = place;
     }
     const qreal aim = aimX_;
     setCaret(to, keepAnchor);
@@ -541,24 +301,13 @@ void ConversationLog::moveCaret(Move move, bool keepAnchor) {
 }
 
 void ConversationLog::selectWordAt(Position position) {
-    const QString line = log_.line(position.line).toString();
-    if (line.isEmpty()) {
+    const auto [start, end] = moves_.wordAt(position);
+    // An empty line has no word: the click only places the caret.
+    if (start == end) {
         setCaret(position, false);
         return;
     }
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Word, line);
-    const qsizetype at = std::min(position.column, line.size() - 1);
-    // The word, or the run of blanks or signs, that the character begins or
-    // stands in.
-    finder.setPosition(at);
-    qsizetype start = at;
-    if (!finder.isAtBoundary()) {
-        start = finder.toPreviousBoundary();
-    }
-    finder.setPosition(at);
-    const qsizetype end = finder.toNextBoundary();
-    setSelection({position.line, std::max<qsizetype>(0, start)},
-                 {position.line, end < 0 ? line.size() : end});
+    setSelection(start, end);
 }
 
 void ConversationLog::selectLine(qsizetype line) {
@@ -574,26 +323,6 @@ void ConversationLog::copySelection() {
 // -- keys, mouse, focus ------------------------------------------------------
 
 void ConversationLog::keyPressEvent(QKeyEvent* event) {
-    struct Binding {
-        QKeySequence::StandardKey move;
-        QKeySequence::StandardKey select;
-        Move action;
-    };
-    static constexpr Binding kBindings[] = {
-        {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar, Move::NextChar},
-        {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar, Move::PreviousChar},
-        {QKeySequence::MoveToNextWord, QKeySequence::SelectNextWord, Move::NextWord},
-        {QKeySequence::MoveToPreviousWord, QKeySequence::SelectPreviousWord, Move::PreviousWord},
-        {QKeySequence::MoveToNextLine, QKeySequence::SelectNextLine, Move::NextRow},
-        {QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine, Move::PreviousRow},
-        {QKeySequence::MoveToNextPage, QKeySequence::SelectNextPage, Move::NextPage},
-        {QKeySequence::MoveToPreviousPage, QKeySequence::SelectPreviousPage, Move::PreviousPage},
-        {QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine, Move::StartOfRow},
-        {QKeySequence::MoveToEndOfLine, QKeySequence::SelectEndOfLine, Move::EndOfRow},
-        {QKeySequence::MoveToStartOfDocument, QKeySequence::SelectStartOfDocument,
-         Move::StartOfText},
-        {QKeySequence::MoveToEndOfDocument, QKeySequence::SelectEndOfDocument, Move::EndOfText},
-    };
     if (event == QKeySequence::Copy) {
         copySelection();
         event->accept();
@@ -604,12 +333,10 @@ void ConversationLog::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
-    for (const Binding& binding : kBindings) {
-        if (event == binding.move || event == binding.select) {
-            moveCaret(binding.action, event == binding.select);
-            event->accept();
-            return;
-        }
+    if (const auto key = LogCaret::keyMove(event)) {
+        moveCaret(key->move, key->select);
+        event->accept();
+        return;
     }
     // Ctrl+Up and Ctrl+Down scroll without moving the caret.
     if (event->modifiers() == Qt::ControlModifier &&
@@ -692,8 +419,9 @@ void ConversationLog::timerEvent(QTimerEvent* event) {
     if (event->timerId() == dragScroll_.timerId()) {
         // Farther past the edge, faster: a row more for each row's height.
         const qreal past = mouse_.y() < 0 ? mouse_.y() : mouse_.y() - viewport()->height();
-        const int rows = std::clamp(static_cast<int>(past / rowHeight_) + (past < 0 ? -1 : 1),
-                                    -pageRows(), pageRows());
+        const int rows =
+            std::clamp(static_cast<int>(past / rows_.rowHeight()) + (past < 0 ? -1 : 1),
+                       -pageRows(), pageRows());
         QScrollBar* bar = verticalScrollBar();
         bar->setValue(bar->value() + rows);
         setCaret(positionAt(insideView(mouse_)), true);

@@ -1,15 +1,13 @@
 #pragma once
 
-#include "app/views/LineWrap.h"
+#include "app/views/LogCaret.h"
+#include "app/views/LogRows.h"
 #include "core/LogText.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
-#include <QCache>
 #include <QString>
 #include <QTextLayout>
-
-#include <vector>
 
 class QTimer;
 
@@ -20,7 +18,7 @@ class QTimer;
 // It holds the exact text once (LogText) and lays out only the lines in
 // sight, so an append costs the same however long the log is. Lines wrap at
 // the view's width into rows of one height; every line's rows are counted
-// when it arrives, without laying it out (LineWrap), so the vertical scroll
+// when it arrives, without laying it out (LogRows), so the vertical scroll
 // bar counts rows: each step reaches the next row, and the thumb shows the
 // wrapped height. Resizing wraps again and keeps the line at the top in
 // place. While lines pour in, the view follows them at most kFollowMs apart
@@ -28,18 +26,15 @@ class QTimer;
 // of new text, so a flood spends its time neither painting nor telling.
 //
 // A caret moves with the keys of a text box (arrows, Home, End, PgUp, PgDn,
-// Ctrl with them); Shift with a movement selects. The mouse selects by
-// dragging (past the edge the view scrolls on a timer), a word by a double
-// click and a line by a triple click. Ctrl+A selects all, Ctrl+C copies.
+// Ctrl with them; LogCaret says where each takes it); Shift with a movement
+// selects. The mouse selects by dragging (past the edge the view scrolls on a
+// timer), a word by a double click and a line by a triple click. Ctrl+A
+// selects all, Ctrl+C copies.
 class ConversationLog : public QAbstractScrollArea {
     Q_OBJECT
   public:
     // A place in the shown text: a shown line and a column in it.
-    struct Position {
-        qsizetype line = 0;
-        qsizetype column = 0;
-        auto operator<=>(const Position&) const = default;
-    };
+    using Position = LogPosition;
 
     // The shortest time between two repaints that follow appended lines.
     static constexpr int kFollowMs = 30;
@@ -60,16 +55,13 @@ class ConversationLog : public QAbstractScrollArea {
     // Removes the whole log.
     void clear();
 
-    // The log takes no typing.
-    [[nodiscard]] bool isReadOnly() const { return true; }
-
     void selectAll();
     [[nodiscard]] bool hasSelection() const { return anchor_ != caret_; }
     // The selected part of the shown text, its lines joined by LF.
     [[nodiscard]] QString selectedText() const;
     [[nodiscard]] Position caret() const { return caret_; }
     [[nodiscard]] Position anchor() const { return anchor_; }
-    [[nodiscard]] bool isCaretAtEnd() const { return caret_ == endPosition(); }
+    [[nodiscard]] bool isCaretAtEnd() const { return caret_ == moves_.end(); }
     // Selects from anchor to caret (both clamped to the text) and shows the caret.
     void setSelection(Position anchor, Position caret);
 
@@ -79,8 +71,8 @@ class ConversationLog : public QAbstractScrollArea {
     [[nodiscard]] QString shownText(qsizetype from, qsizetype to) const {
         return log_.shownText(from, to);
     }
-    [[nodiscard]] qsizetype offsetOf(Position position) const;
-    [[nodiscard]] Position positionOf(qsizetype offset) const;
+    [[nodiscard]] qsizetype offsetOf(Position position) const { return moves_.offsetOf(position); }
+    [[nodiscard]] Position positionOf(qsizetype offset) const { return moves_.positionOf(offset); }
     // The character's box in viewport coordinates; empty when it is not in sight.
     [[nodiscard]] QRect characterRect(Position position) const;
     // The place nearest a viewport point: between the characters, or on the
@@ -91,14 +83,14 @@ class ConversationLog : public QAbstractScrollArea {
     void scrollToShow(Position position);
 
     // Wrapped rows: in all, the first one in sight, and how many fit the view.
-    [[nodiscard]] qsizetype rowCount() const { return rowCount_; }
+    [[nodiscard]] qsizetype rowCount() const { return rows_.rowCount(); }
     [[nodiscard]] qsizetype topRow() const;
     [[nodiscard]] int pageRows() const;
     // The shown line and the column where a row begins.
-    [[nodiscard]] Position rowStart(qsizetype row) const;
+    [[nodiscard]] Position rowStart(qsizetype row) const { return rows_.rowStart(row); }
     // The row that holds a position (a column where a row breaks begins the
     // next row).
-    [[nodiscard]] qsizetype rowOf(Position position) const;
+    [[nodiscard]] qsizetype rowOf(Position position) const { return rows_.rowOf(position); }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -115,39 +107,12 @@ class ConversationLog : public QAbstractScrollArea {
     void changeEvent(QEvent* event) override;
 
   private:
-    enum class Move {
-        NextChar,
-        PreviousChar,
-        NextWord,
-        PreviousWord,
-        NextRow,
-        PreviousRow,
-        NextPage,
-        PreviousPage,
-        StartOfRow,
-        EndOfRow,
-        StartOfText,
-        EndOfText,
-    };
+    using Move = LogCaret::Move;
 
-    [[nodiscard]] Position endPosition() const;
-    [[nodiscard]] Position clamped(Position position) const;
-    // Counts the rows of every line from the given one on, anew.
-    void wrapFrom(qsizetype line);
-    // Counts every line's rows again (new width or font); the view keeps the
-    // place that was at its top, or its end.
-    void rewrap(Position top, bool following);
+    // After every line wrapped again (new width or font): the view shows
+    // the place that was at its top, or its end.
+    void keepPlace(Position top, bool following);
     [[nodiscard]] qreal textWidth() const;
-    [[nodiscard]] qsizetype firstRow(qsizetype line) const {
-        return rowStarts_[static_cast<size_t>(line)];
-    }
-    [[nodiscard]] qsizetype lineOfRow(qsizetype row) const;
-    [[nodiscard]] int rowInLine(qsizetype line, qsizetype column) const;
-    // The line laid out in its rows, from a small cache of the lines in sight.
-    [[nodiscard]] QTextLayout* layoutOf(qsizetype line) const;
-    [[nodiscard]] Position positionInRow(qsizetype row, qreal x,
-                                         QTextLine::CursorPosition how) const;
-    [[nodiscard]] qreal xOf(Position position) const;
     [[nodiscard]] qreal rowTop(qsizetype row) const;
     [[nodiscard]] QRect caretRect() const;
     [[nodiscard]] QPointF insideView(QPointF point) const;
@@ -167,15 +132,9 @@ class ConversationLog : public QAbstractScrollArea {
     void announceCaret(Position oldAnchor, Position oldCaret);
 
     LogText log_;
-    LineWrap wrap_;
-    // The first row of each shown line, and the rows in all.
-    std::vector<qsizetype> rowStarts_;
-    qsizetype rowCount_ = 0;
-    // Each line's width on one row (LineWrap::rows' fit): a line no wider
-    // than the view needs no new count when the view is resized.
-    std::vector<float> fits_;
-    qreal rowHeight_ = 1;
-    mutable QCache<qsizetype, QTextLayout> layouts_;
+    // The rows of log_'s lines, and the caret's places in them.
+    LogRows rows_{log_};
+    LogCaret moves_{log_, rows_};
 
     Position anchor_;
     Position caret_;

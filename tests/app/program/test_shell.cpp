@@ -324,6 +324,8 @@ void ShellTest::aboutBox() {
     QVERIFY(setup > 0 && work > setup);
     QVERIFY(lines[setup - 1].isEmpty() && lines[work - 1].isEmpty());
     QVERIFY(lines.last().size() > 10 && lines.last().count(u'-') == lines.last().size());
+    // The firewall advice names the two ports the program binds.
+    QVERIFY(lines.contains(u"и брандмауэр: порты UDP 333 и 334"_s));
     for (const QString& line : lines) {
         QCOMPARE(Cp1251::fromTyped(line), line);
     }
