@@ -2,7 +2,7 @@
 //   <folder>/scalable/apps/<name>.svg and <folder>/<N>x<N>/apps/<name>.png
 // drawn by the same code as the window icon. Usage: make_icons <folder> <name>
 
-#include "app/window/Glyphs.h"
+#include "app/widgets/Glyphs.h"
 
 #include <QDir>
 #include <QFile>

@@ -11,7 +11,7 @@
 #include "app/views/UniformListView.h"
 #include "app/window/MainWindow.h"
 #include "app/window/MainWindowUi.h"
-#include "app/window/SweepProgressLine.h"
+#include "app/widgets/SweepProgressLine.h"
 #include "core/Protocol.h"
 #include "core/Session.h"
 #include "support/FakeEndpoint.h"

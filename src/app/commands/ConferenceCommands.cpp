@@ -1,6 +1,6 @@
 #include "app/commands/ConferenceCommands.h"
 
-#include "app/window/UserMessages.h"
+#include "app/dialogs/UserMessages.h"
 #include "core/ConferenceTexts.h"
 #include "core/SelfName.h"
 #include "core/Session.h"

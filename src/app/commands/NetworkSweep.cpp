@@ -1,7 +1,7 @@
 #include "app/commands/NetworkSweep.h"
 
 #include "app/dialogs/SweepDialog.h"
-#include "app/window/SweepProgressLine.h"
+#include "app/widgets/SweepProgressLine.h"
 #include "core/DiscoverySweep.h"
 #include "core/Protocol.h"
 #include "net/platform/ProbeSocket.h"

@@ -1,6 +1,6 @@
 #include "app/desktop/TrayIcon.h"
 
-#include "app/window/Glyphs.h"
+#include "app/widgets/Glyphs.h"
 
 #include <QAction>
 #include <QMenu>

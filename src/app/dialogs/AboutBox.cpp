@@ -1,6 +1,6 @@
 #include "app/dialogs/AboutBox.h"
 
-#include "app/window/Glyphs.h"
+#include "app/widgets/Glyphs.h"
 #include "core/Protocol.h"
 
 #include <QFrame>

@@ -1,7 +1,7 @@
 #include "app/dialogs/CorrespondentDialog.h"
 
 #include "app/dialogs/ScreenCentre.h"
-#include "app/window/CodePageValidator.h"
+#include "app/widgets/CodePageValidator.h"
 #include "text/Normalization.h"
 
 #include <QGridLayout>

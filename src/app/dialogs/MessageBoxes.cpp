@@ -1,7 +1,7 @@
 #include "app/dialogs/MessageBoxes.h"
 
 #include "app/dialogs/ScreenCentre.h"
-#include "app/program/Application.h"
+#include "app/widgets/ApplicationTitle.h"
 
 #include <QMessageBox>
 #include <QPushButton>

@@ -1,7 +1,7 @@
 #include "app/program/Application.h"
 
+#include "app/dialogs/ErrorReport.h"
 #include "app/dialogs/MessageBoxes.h"
-#include "app/program/ErrorReport.h"
 #include "text/Exception.h"
 
 #include <QFileInfo>
@@ -15,6 +15,14 @@ Application::Application(int& argc, char** argv)
     // The desktop file's id: Wayland compositors and notification services
     // find the program's name and icon by it.
     setDesktopFileName(QStringLiteral("org.vesmar.Vesmar"));
+    // The window's reports come here, to this object's presenter.
+    setErrorReporter([this](const QString& message) {
+        reportError(std::make_exception_ptr(Exception(message)));
+    });
+}
+
+Application::~Application() {
+    setErrorReporter({});
 }
 
 bool Application::notify(QObject* receiver, QEvent* event) {
@@ -39,13 +47,5 @@ void Application::reportError(const std::exception_ptr& error) {
         presenter_(title_, text);
     } catch (...) {
         // Nothing is left to report with; the program goes on.
-    }
-}
-
-void Application::reportErrorMessage(const QString& message) {
-    if (auto* app = qobject_cast<Application*>(QCoreApplication::instance())) {
-        app->reportError(std::make_exception_ptr(Exception(message)));
-    } else {
-        showErrorBox(kApplicationTitle, errorReportText(message));
     }
 }

@@ -1,14 +1,12 @@
 #pragma once
 
+#include "app/widgets/ApplicationTitle.h"
+
 #include <QApplication>
 #include <QString>
 
 #include <exception>
 #include <functional>
-
-// The program's title, shown in the task bar and as the caption of the
-// standard error report.
-inline const QString kApplicationTitle = QStringLiteral("Зовница");
 
 // The application object. Every command, timer and receive handler catches
 // its own errors and reports them; as a last resort, an exception that a
@@ -25,6 +23,7 @@ class Application : public QApplication {
     using ErrorPresenter = std::function<void(const QString& title, const QString& text)>;
 
     Application(int& argc, char** argv);
+    ~Application() override;
 
     bool notify(QObject* receiver, QEvent* event) override;
 
@@ -40,11 +39,6 @@ class Application : public QApplication {
     // Exceptions that reached notify(): every handler reports its own
     // errors, so this stays 0 unless one forgot to.
     [[nodiscard]] int escapedExceptions() const { return escapedExceptions_; }
-
-    // Shows the standard error report for a message: through the running
-    // Application's presenter, or in a box of its own where the application
-    // object is another one (a test of a single window).
-    static void reportErrorMessage(const QString& message);
 
   private:
     QString title_;

@@ -2,9 +2,9 @@
 
 #include "app/views/ConversationLog.h"
 #include "app/views/UniformListView.h"
-#include "app/window/CodePageValidator.h"
-#include "app/window/Glyphs.h"
-#include "app/window/SweepProgressLine.h"
+#include "app/widgets/CodePageValidator.h"
+#include "app/widgets/Glyphs.h"
+#include "app/widgets/SweepProgressLine.h"
 #include "core/Settings.h"
 #include "core/SweepTexts.h"
 

@@ -3,7 +3,7 @@
 // made-up interface list. Nothing reads or sends to the machine's network.
 #include "app/commands/NetworkSweep.h"
 #include "app/dialogs/SweepDialog.h"
-#include "app/window/SweepProgressLine.h"
+#include "app/widgets/SweepProgressLine.h"
 #include "core/SweepRanges.h"
 #include "support/ConferencePeer.h"
 #include "support/FakeProbeSender.h"

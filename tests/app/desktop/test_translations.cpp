@@ -3,7 +3,7 @@
 #include "app/dialogs/CorrespondentDialog.h"
 #include "app/dialogs/LogSaveDialog.h"
 #include "app/dialogs/MessageBoxes.h"
-#include "app/program/ErrorReport.h"
+#include "app/dialogs/ErrorReport.h"
 #include "support/ModalWatch.h"
 
 #include <QAction>

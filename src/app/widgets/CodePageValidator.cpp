@@ -1,4 +1,4 @@
-#include "app/window/CodePageValidator.h"
+#include "app/widgets/CodePageValidator.h"
 
 #include "text/Cp1251.h"
 

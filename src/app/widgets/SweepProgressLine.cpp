@@ -1,4 +1,4 @@
-#include "app/window/SweepProgressLine.h"
+#include "app/widgets/SweepProgressLine.h"
 
 #include "core/DiscoverySweep.h"
 #include "core/SweepTexts.h"

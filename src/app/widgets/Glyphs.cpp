@@ -1,4 +1,4 @@
-#include "app/window/Glyphs.h"
+#include "app/widgets/Glyphs.h"
 
 #include <QApplication>
 #include <QFont>

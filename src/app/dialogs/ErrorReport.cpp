@@ -1,4 +1,7 @@
-#include "app/program/ErrorReport.h"
+#include "app/dialogs/ErrorReport.h"
+
+#include "app/dialogs/MessageBoxes.h"
+#include "app/widgets/ApplicationTitle.h"
 
 #include "text/Cp1251.h"
 #include "text/Exception.h"
@@ -26,6 +29,27 @@ QString exceptionMessage(const std::exception_ptr& error) {
         return QString::fromLocal8Bit(e.what());
     } catch (...) {
         return u"Неизвестная ошибка"_s;
+    }
+}
+
+namespace {
+
+ErrorReporter& installedReporter() {
+    static ErrorReporter reporter;
+    return reporter;
+}
+
+}  // namespace
+
+void setErrorReporter(ErrorReporter reporter) {
+    installedReporter() = std::move(reporter);
+}
+
+void reportErrorMessage(const QString& message) {
+    if (const ErrorReporter& reporter = installedReporter()) {
+        reporter(message);
+    } else {
+        showErrorBox(kApplicationTitle, errorReportText(message));
     }
 }
 

@@ -1,8 +1,7 @@
-#include "app/window/UserMessages.h"
+#include "app/dialogs/UserMessages.h"
 
+#include "app/dialogs/ErrorReport.h"
 #include "app/dialogs/MessageBoxes.h"
-#include "app/program/Application.h"
-#include "app/program/ErrorReport.h"
 
 #include <QMessageBox>
 
@@ -17,7 +16,7 @@ void UserMessages::tell(const QString& text) {
 }
 
 void UserMessages::reportError(const QString& message) {
-    Application::reportErrorMessage(message);
+    reportErrorMessage(message);
 }
 
 void UserMessages::reportFailure(const std::exception_ptr& error) {
