@@ -4,8 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/install-deps.sh
-cmake --preset program >/dev/null      # build/, see CMakePresets.json
-cmake --build --preset program --parallel "$(nproc)"
+export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
+cmake --workflow --preset program      # build/, see CMakePresets.json
 tools/grant-port.sh build/Vesmar || echo "Could not grant the port right; the program will say so."
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "No display found: starting Vesmar on a virtual X display (Xvfb)."
