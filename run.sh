@@ -3,7 +3,7 @@
 # use UDP ports 333 and 334 and starts it.
 set -euo pipefail
 cd "$(dirname "$0")"
-tools/install-deps.sh
+tools/install-deps.sh run
 export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
 cmake --workflow --preset program      # build/, see CMakePresets.json
 tools/grant-port.sh build/Vesmar || echo "Could not grant the port right; the program will say so."

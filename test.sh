@@ -7,7 +7,7 @@
 # stops the run.
 set -euo pipefail
 cd "$(dirname "$0")"
-tools/install-deps.sh
+tools/install-deps.sh test
 export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
 cmake --workflow --preset sanitize     # build-test/
 if command -v clang++ >/dev/null; then
