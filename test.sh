@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the debug program and tests with
-# AddressSanitizer and UndefinedBehaviorSanitizer, and runs every test; then,
-# where clang is installed, runs every fuzz target for a short while.
+# AddressSanitizer and UndefinedBehaviorSanitizer, and runs every test, label
+# by label (unit, window, e2e); then, where clang is installed, builds the
+# fuzz targets and runs each for a short while (label fuzz). Both are
+# workflow presets of CMakePresets.json (sanitize, fuzz); a failing step
+# stops the run.
 set -euo pipefail
 cd "$(dirname "$0")"
-tools/install-deps.sh
-cmake --preset sanitize >/dev/null     # build-test/, see CMakePresets.json
-cmake --build --preset sanitize --parallel "$(nproc)"
-ctest --preset sanitize
+tools/install-deps.sh test
+export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
+cmake --workflow --preset sanitize     # build-test/
 if command -v clang++ >/dev/null; then
-    fuzz/run.sh 20
+    cmake --workflow --preset fuzz     # build-fuzz/
 fi

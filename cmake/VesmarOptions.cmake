@@ -1,12 +1,11 @@
 # One interface target that every library, program, test and benchmark links:
 # the language standard, the warnings, and the rule that every string literal
-# becomes a QString only on purpose.
+# becomes a QString only on purpose. Warnings become errors through CMake's
+# own CMAKE_COMPILE_WARNING_AS_ERROR (the presets release and widgets-off set
+# it; `cmake --compile-no-warning-as-error` turns it off for one configure).
 add_library(vesmar_options INTERFACE)
 target_compile_features(vesmar_options INTERFACE cxx_std_20)
 target_compile_options(vesmar_options INTERFACE -Wall -Wextra -Wpedantic)
-if(VESMAR_WERROR)
-    target_compile_options(vesmar_options INTERFACE -Werror)
-endif()
 target_compile_definitions(vesmar_options INTERFACE
     QT_NO_CAST_FROM_ASCII
     QT_NO_CAST_TO_ASCII

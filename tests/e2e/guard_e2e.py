@@ -215,9 +215,7 @@ class Suite:
         # not held back for use-after-free checks, so that resident memory
         # shows what the copy keeps, not what it has churned through.
         asan = os.environ.get("ASAN_OPTIONS", "detect_leaks=0")
-        if window or not leak_check:
-            # The accessibility bus's libraries leave blocks the leak check
-            # would report (as in accessibility_e2e.py).
+        if not leak_check:
             asan = re.sub(r"detect_leaks=\d", "", asan).strip(":") + ":detect_leaks=0"
         env["ASAN_OPTIONS"] = asan.strip(":") + ":quarantine_size_mb=0"
         if window:
