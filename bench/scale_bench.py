@@ -9,12 +9,15 @@ minute while idle (2 minutes), processor time and memory per copy, when each
 survivor removed a copy killed with SIGKILL, and what happens to a copy
 stopped for 20 s. Progress goes to standard error.
 
-Usage: scale_bench.py N [--program PATH] [--idle SECONDS] [--keep]
+Usage: scale_bench.py N [--program PATH] [--idle SECONDS] [--keep] [--arp]
 Needs root (network namespaces), Xvfb, xdotool and AT-SPI. The default
 program is build-release/Vesmar: build it with
   cmake --preset release -DCMAKE_CXX_COMPILER_LAUNCHER=ccache
   cmake --build --preset release --target Vesmar --parallel 2
---keep leaves the work folder (logs, capture) in place.
+--keep leaves the work folder (logs, capture) in place. Every namespace gets
+permanent neighbour entries for all others, unless --arp leaves address
+resolution to the kernel (then the first datagrams of a copy to peers not yet
+resolved can be lost at start, and rosters stay incomplete).
 """
 import argparse
 import os
@@ -45,6 +48,9 @@ def main() -> int:
     parser.add_argument("--program", default=os.path.join(ROOT, "build-release", "Vesmar"))
     parser.add_argument("--idle", type=float, default=120.0, help="idle window, seconds")
     parser.add_argument("--keep", action="store_true", help="keep the work folder")
+    parser.add_argument("--arp", action="store_true",
+                        help="leave address resolution to the kernel (no neighbour entries "
+                        "filled in advance)")
     options = parser.parse_args()
     why = base.missing_prerequisite(("ip", "Xvfb", "xdotool")) or atspi_window.missing()
     if why:
@@ -55,7 +61,8 @@ def main() -> int:
         return 2
     signal.signal(signal.SIGTERM, interrupted)
     workdir = tempfile.mkdtemp(prefix="vesmar-scale-")
-    net = scale_network.ScaleNetwork(os.path.abspath(options.program), options.count, workdir)
+    net = scale_network.ScaleNetwork(os.path.abspath(options.program), options.count, workdir,
+                                     static_neighbours=not options.arp)
     run = scale_network.Run(net, idle_seconds=options.idle, progress=progress)
     started = time.time()
     failed = None

@@ -186,11 +186,13 @@ class Capture:
 # -- the copies ----------------------------------------------------------------
 
 class ScaleNetwork:
-    def __init__(self, binary: str, count: int, workdir: str, tag: str = "vsc"):
+    def __init__(self, binary: str, count: int, workdir: str, tag: str = "vsc",
+                 static_neighbours: bool = True):
         if not 3 <= count <= 250:
             raise ValueError("between 3 and 250 copies")
         self.binary = binary
         self.count = count
+        self.static_neighbours = static_neighbours
         self.workdir = workdir
         self.hosts = list(range(1, count + 1))
         self.net = base.TestNetwork(tag, {h: [h] for h in self.hosts}, subnet=SUBNET)
@@ -215,6 +217,8 @@ class ScaleNetwork:
     def open(self) -> None:
         plain_env = dict(os.environ)
         self.net.open()
+        if self.static_neighbours:
+            self.fill_neighbours()
         display = base.start_display(self.spawn)
         self.x_env = dict(plain_env, DISPLAY=f":{display}")
         self.bus = atspi_window.AccessibilityBus(self.workdir, f":{display}")
@@ -239,6 +243,26 @@ class ScaleNetwork:
                 f"copy{host}.log", env=windowed if host == 1 else offscreen)
         self.last_start = time.time()
         self.window = atspi_window.Window.of_process(self.copies[1].pid, timeout=120)
+
+    def fill_neighbours(self) -> None:
+        """Gives every namespace a permanent neighbour entry for every other
+        address. With dozens of copies starting at once, a copy's first
+        datagrams to peers whose hardware address it has not resolved yet
+        wait for address resolution, and in that burst many of them never
+        leave: the two copies of such a pair never meet. The measurement is of
+        the program, so the hosts know each other's hardware addresses, as the
+        hosts of a LAN that has been up a while do."""
+        macs = {}
+        for host in self.hosts:
+            shown = subprocess.run(self.net.exec_in(host, "cat", "/sys/class/net/eth0/address"),
+                                   check=True, capture_output=True, text=True)
+            macs[host] = shown.stdout.strip()
+        for host in self.hosts:
+            batch = "".join(f"neigh replace {address(other)} lladdr {macs[other]} dev eth0 "
+                            "nud permanent\n" for other in self.hosts if other != host)
+            subprocess.run(["ip", "-n", self.net.hosts[host], "-batch", "-"], input=batch,
+                           text=True, check=True, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.PIPE)
 
     def write_program_directory(self, host: int) -> str:
         folder = os.path.join(self.workdir, f"copy{host}")
@@ -528,6 +552,9 @@ class Run:
             text += (f"never quiet (≤ {self.QUIET_PER_COPY_PER_MINUTE} a copy a minute) within "
                      f"{self.startup_limit:.0f} s; the burst ended "
                      f"{end - net.first_start:.1f} s after the first start")
+        pairs = len({(r.src, r.dst) for r in startup if r.src and r.dst and r.src != r.dst})
+        self.figures["startup_pairs"] = pairs
+        text += f"; {pairs:,} of {self.count * (self.count - 1):,} ordered pairs exchanged datagrams"
         text += (f" (all {self.count} started within {net.last_start - net.first_start:.1f} s, "
                  f"the last sent its first datagram {begun - net.first_start:.1f} s after the "
                  "first start)")
