@@ -8,6 +8,7 @@
 #include "text/Exception.h"
 #include "text/Normalization.h"
 
+#include <QDateTime>
 #include <QSet>
 
 using DatagramParser::Keyword;
@@ -28,9 +29,24 @@ Conference::Conference(UdpEndpoint& endpoint, QObject* parent)
                      return rosterAddresses_.contains(address) ||
                             directoryAddresses_.contains(address);
                  }),
+      liveness_(Liveness::Peers{
+          .members = [this] { return newerMembers(); },
+          .isMember = [this](const QString& address) { return isNewerMember(address); },
+          .admits =
+              [this](const QString& address) {
+                  return rosterAddresses_.contains(address) ||
+                         directoryAddresses_.contains(address);
+              },
+          .send = [this](
+                      const QString& address,
+                      const QString& text) { sendToHandshakePort(address, Cp1251::encode(text)); },
+          .proven = [this](const QString& address) { handshake_.proven(address); },
+          .gone = [this](const QString& address) { removeGoneMember(address); },
+      }),
       receipts_([this](const QString& address,
                        const QByteArray& bytes) { sendIfPossible(address, bytes); },
                 this) {
+    wallClock_ = [] { return QDateTime::currentMSecsSinceEpoch(); };
     // A recipient whose copy is being checked again gets no resends until
     // it has answered: an older copy may have started there.
     receipts_.setMayResend([this](const QString& address) { return handshake_.confirms(address); });
@@ -374,6 +390,9 @@ void Conference::receiveNewer(const DatagramParser::NewerKind& newer, const QStr
     switch (newer.kind) {
         case Kind::Hello:
             handshake_.helloReceived(fromIP, newer.lineId);
+            if (liveness_.self().isEmpty()) {
+                liveness_.setSelf(handshake_.selfAddress());
+            }
             break;
         case Kind::HelloAnswer:
             handshake_.answerReceived(fromIP, newer.echo, newer.lineId);
@@ -388,7 +407,43 @@ void Conference::receiveNewer(const DatagramParser::NewerKind& newer, const QStr
                 handshake_.proven(fromIP);
             }
             break;
+        case Kind::Ping:
+            liveness_.pingReceived(fromIP, newer.lineId, clock_());
+            break;
+        case Kind::Pong:
+            liveness_.pongReceived(fromIP, newer.lineId, clock_());
+            break;
+        case Kind::Ask:
+            liveness_.askReceived(fromIP, newer.lineId, newer.address, clock_());
+            break;
+        case Kind::Gone:
+            liveness_.goneReceived(fromIP, newer.address, clock_());
+            break;
     }
+}
+
+void Conference::tickLiveness() {
+    if (handshake_.enabled()) {
+        liveness_.tick(clock_(), wallClock_());
+    }
+}
+
+QStringList Conference::newerMembers() {
+    QStringList members = rosterIndex_.addresses();
+    members.removeIf([this](const QString& address) { return !handshake_.confirms(address); });
+    return members;
+}
+
+bool Conference::isNewerMember(const QString& address) {
+    return handshake_.confirms(address) && rosterIndex_.isMember(address);
+}
+
+void Conference::removeGoneMember(const QString& address) {
+    for (const QString& line : rosterIndex_.linesOf(address)) {
+        roster_.remove(roster_.indexOf(line));
+    }
+    rosterIndex_.forget(address);
+    watch_.vanished(address, clock_());
 }
 
 void Conference::watchRoster() {
@@ -410,7 +465,8 @@ void Conference::watchRoster() {
             }
         }
     }
-    const RosterWatch::Plan plan = watch_.look(now);
+    const RosterWatch::Plan plan =
+        watch_.look(now, [this](const QString& address) { return handshake_.confirms(address); });
     for (const QString& address : plan.gone) {
         for (const QString& line : rosterIndex_.linesOf(address)) {
             roster_.remove(roster_.indexOf(line));

@@ -6,6 +6,7 @@
 #include "core/EntryList.h"
 #include "core/Handshake.h"
 #include "core/ListAddresses.h"
+#include "core/Liveness.h"
 #include "core/Protocol.h"
 #include "core/Reachability.h"
 #include "core/Receipts.h"
@@ -138,8 +139,12 @@ class Conference : public QObject {
 
     // One look of the roster watch: a registration to the members silent a
     // while, and the members silent for too long leave the roster. Called
-    // every RosterWatch::kLookEveryMs.
+    // every RosterWatch::kLookEveryMs. The newer copies among them are
+    // watched by the liveness probes instead (tickLiveness).
     void watchRoster();
+    // Moves the liveness probes among newer copies on (see Liveness). Called
+    // a few times a second.
+    void tickLiveness();
 
     // The network search whose answers are taken without a limit while it
     // runs (the addresses it asked, once each). The sweep sets itself.
@@ -149,8 +154,12 @@ class Conference : public QObject {
     [[nodiscard]] const Handshake& handshake() const { return handshake_; }
     [[nodiscard]] const Receipts& receipts() const { return receipts_; }
     [[nodiscard]] const Reachability& reachability() const { return reachability_; }
+    [[nodiscard]] const Liveness& liveness() const { return liveness_; }
     // The clock of resends and silences; a test moves its own.
     void setClock(SteadyClock clock);
+    // The time of day in ms since the epoch, which the copies on a network
+    // share: the liveness probes' periods follow it. A test sets its own.
+    void setWallClock(SteadyClock clock) { wallClock_ = std::move(clock); }
 
   signals:
     // A chat text arrived: append it to the log and alert.
@@ -220,6 +229,11 @@ class Conference : public QObject {
     void addToRoster(const QString& name, const QString& fromIP);
     // Removes one line (text as held) and tells the index and the watch.
     void removeFromRoster(const QString& line, const QString& address);
+    // Removes every line of a member that the liveness probes found gone.
+    void removeGoneMember(const QString& address);
+    // The newer copies in the roster: the members the liveness probes watch.
+    [[nodiscard]] QStringList newerMembers();
+    [[nodiscard]] bool isNewerMember(const QString& address);
     void addNameAnswer(const QString& name, const QString& fromIP);
     // False, with entriesRefused told, when the sender is no roster member
     // or has had its share, or all senders together have.
@@ -238,7 +252,9 @@ class Conference : public QObject {
     ListAddresses rosterAddresses_;
     QString selfName_ = kDefaultSelfName;
     SteadyClock clock_ = systemSteadyClock();
+    SteadyClock wallClock_;
     Handshake handshake_;
+    Liveness liveness_;
     Receipts receipts_;
     RosterWatch watch_;
     Reachability reachability_;

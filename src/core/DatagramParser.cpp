@@ -5,6 +5,7 @@
 #include "text/Normalization.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace DatagramParser {
 namespace {
@@ -91,9 +92,31 @@ std::optional<NewerKind> newerKind(const QString& controlText) {
         }
         return std::nullopt;
     }
-    if (text.startsWith(Protocol::kReceipt)) {
-        if (const auto id = parseLineId(text.sliced(Protocol::kReceipt.size()))) {
-            return NewerKind{Kind::Receipt, *id};
+    // The keywords that carry one number of eight digits.
+    for (const auto& [keyword, kind] :
+         {std::pair{&Protocol::kReceipt, Kind::Receipt}, std::pair{&Protocol::kPing, Kind::Ping},
+          std::pair{&Protocol::kPong, Kind::Pong}}) {
+        if (text.startsWith(*keyword)) {
+            if (const auto id = parseLineId(text.sliced(keyword->size()))) {
+                return NewerKind{kind, *id};
+            }
+            return std::nullopt;
+        }
+    }
+    if (text.startsWith(Protocol::kAsk)) {
+        const QStringView argument = text.sliced(Protocol::kAsk.size());
+        if (argument.size() == 2 * digits) {
+            const auto nonce = parseLineId(argument.first(digits));
+            const auto address = parseLineId(argument.sliced(digits));
+            if (nonce && address) {
+                return NewerKind{Kind::Ask, *nonce, 0, *address};
+            }
+        }
+        return std::nullopt;
+    }
+    if (text.startsWith(Protocol::kGone)) {
+        if (const auto address = parseLineId(text.sliced(Protocol::kGone.size()))) {
+            return NewerKind{Kind::Gone, 0, 0, *address};
         }
     }
     return std::nullopt;

@@ -28,16 +28,20 @@ namespace DatagramParser {
 
 // The datagrams that only newer copies send, told from their control text.
 struct NewerKind {
-    enum class Kind { Hello, HelloAnswer, Echo, Receipt } kind;
-    // The receipt's line id; the challenge of a hello or an answer.
+    enum class Kind { Hello, HelloAnswer, Echo, Receipt, Ping, Pong, Ask, Gone } kind;
+    // The receipt's line id; the challenge of a hello or an answer; the
+    // nonce of a ping, a pong or an ask.
     quint32 lineId = 0;
     // The challenge echoed by an answer or an echo.
     quint32 echo = 0;
+    // The member an ask or a gone notice is about.
+    quint32 address = 0;
 };
 // The kind of a control text that holds a hello ("VSHELLO:" + eight hex
 // digits), an answer to one ("VSHELLO:" + sixteen), an echo ("VSECHO:" +
-// eight) or a receipt ("VSACK:" + eight) and nothing else; none for every
-// other text.
+// eight), a receipt ("VSACK:" + eight), a ping or a pong ("VSPING:",
+// "VSPONG:" + eight), an ask ("VSASK:" + sixteen) or a gone notice
+// ("VSGONE:" + eight) and nothing else; none for every other text.
 [[nodiscard]] std::optional<NewerKind> newerKind(const QString& controlText);
 
 enum class Keyword {

@@ -135,6 +135,13 @@ void Handshake::helloReceived(const QString& address, quint32 challenge) {
     if (!mayTalkTo(address)) {
         return;
     }
+    // The very challenge that went to the address, back from it: this copy
+    // sent it to itself, so the address is its own.
+    if (const auto out = challenges_.constFind(address);
+        out != challenges_.cend() && out->value == challenge &&
+        clock_() - out->sentAtMs < kChallengeLifeMs) {
+        selfAddress_ = address;
+    }
     (void)sendWithinBudget(address, Protocol::helloAnswerText(challenge, challengeFor(address)));
 }
 

@@ -80,6 +80,10 @@ class Handshake {
     // The address sent a receipt for an id that went to it.
     void proven(const QString& address);
 
+    // This copy's own address, once a hello of its own came back to it (it
+    // registered with itself); empty until then.
+    [[nodiscard]] const QString& selfAddress() const { return selfAddress_; }
+
     // A line with an id came from an address that does not confirm: it
     // takes this copy for a newer one, so an echo was lost on the way. The
     // next plain line to it (lineSentPlain) brings a hello, so the
@@ -121,4 +125,5 @@ class Handshake {
     QHash<QString, Challenge> challenges_;
     QHash<QString, Budget> budgets_;
     QHash<QString, qint64> hinted_;  // tagged lines came from there, when
+    QString selfAddress_;
 };

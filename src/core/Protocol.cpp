@@ -35,6 +35,22 @@ QString echoText(quint32 echo) {
     return controlText(kEcho, lineIdText(echo));
 }
 
+QString pingText(quint32 nonce) {
+    return controlText(kPing, lineIdText(nonce));
+}
+
+QString pongText(quint32 nonce) {
+    return controlText(kPong, lineIdText(nonce));
+}
+
+QString askText(quint32 nonce, quint32 address) {
+    return controlText(kAsk, lineIdText(nonce) + lineIdText(address));
+}
+
+QString goneText(quint32 address) {
+    return controlText(kGone, lineIdText(address));
+}
+
 QByteArray chatWithLineId(const QByteArray& chatBytes, quint32 id) {
     QByteArray bytes = chatBytes;
     bytes.append('\0');

@@ -57,6 +57,16 @@ inline const QString kReceipt = QStringLiteral("VSACK:");
 // Behind a NUL after the chat text, to a confirming peer only: "VSID:" + the
 // line's id. An older copy reads a chat datagram up to its first NUL.
 inline const QString kLineIdTag = QStringLiteral("VSID:");
+// Liveness among newer copies, on kHandshakePort too. "VSPING:" + a nonce is
+// answered by "VSPONG:" + the same nonce. "VSASK:" + a nonce + a member's
+// address asks a member to ping that one and to answer the asker with the
+// nonce when it hears back. "VSGONE:" + an address tells that its copy was
+// found gone; the receiver checks that with a ping of its own. An address
+// is eight hex digits too: 0A000002 is 10.0.0.2.
+inline const QString kPing = QStringLiteral("VSPING:");
+inline const QString kPong = QStringLiteral("VSPONG:");
+inline const QString kAsk = QStringLiteral("VSASK:");
+inline const QString kGone = QStringLiteral("VSGONE:");
 // A line id, and a challenge, is eight upper-case hex digits.
 inline constexpr int kLineIdDigits = 8;
 
@@ -85,6 +95,14 @@ inline constexpr int kMaxSelfNameLength = 238;
 [[nodiscard]] QString helloAnswerText(quint32 echo, quint32 challenge);
 // Prefix + "VSECHO:" + the echoed challenge.
 [[nodiscard]] QString echoText(quint32 echo);
+
+// Prefix + "VSPING:" / "VSPONG:" + the nonce.
+[[nodiscard]] QString pingText(quint32 nonce);
+[[nodiscard]] QString pongText(quint32 nonce);
+// Prefix + "VSASK:" + the nonce + the member's address (host order).
+[[nodiscard]] QString askText(quint32 nonce, quint32 address);
+// Prefix + "VSGONE:" + the address of the member found gone.
+[[nodiscard]] QString goneText(quint32 address);
 
 // The chat datagram for a confirming peer: the text's bytes, a NUL and
 // "VSID:" + the id. The text before the NUL is what every copy shows.

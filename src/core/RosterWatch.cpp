@@ -35,6 +35,11 @@ void RosterWatch::answered(const QString& address) {
     }
 }
 
+void RosterWatch::vanished(const QString& address, qint64 nowMs) {
+    left(address);
+    vanish(address, nowMs);
+}
+
 void RosterWatch::vanish(const QString& address, qint64 nowMs) {
     if (vanished_.size() >= kRejoinAddresses) {
         const auto oldest = std::min_element(
@@ -45,8 +50,24 @@ void RosterWatch::vanish(const QString& address, qint64 nowMs) {
     vanished_.insert(address, {nowMs, nowMs});
 }
 
-RosterWatch::Plan RosterWatch::look(qint64 nowMs) {
-    const qint64 count = members_.size();
+RosterWatch::Plan RosterWatch::look(qint64 nowMs, const WatchedElsewhere& watchedElsewhere) {
+    qint64 count = members_.size();
+    if (watchedElsewhere) {
+        // The others' members count as heard: they stand at the back, out
+        // of this look's way, and once another watch lets them go they have
+        // their whole silence before them.
+        auto it = order_.begin();
+        for (std::size_t remaining = order_.size(); remaining > 0; --remaining) {
+            const auto next = std::next(it);
+            if (watchedElsewhere(*it)) {
+                const auto found = members_.find(*it);
+                found->heardMs = nowMs;
+                order_.splice(order_.end(), order_, it);
+                --count;
+            }
+            it = next;
+        }
+    }
     const qint64 scale =
         std::clamp<qint64>(count, kFullScaleMembers, qint64{kFullScaleMembers} * kMaxStretch);
     const qint64 probeAfter = kProbeAfterMs * scale / kFullScaleMembers;
@@ -76,12 +97,15 @@ RosterWatch::Plan RosterWatch::look(qint64 nowMs) {
         plan.probe.append(*it);
         ++it;
     }
-    // Those that left, with what the budget leaves; the ones that left just
+    // Those that left, within a budget of their own; the ones that left just
     // now are probed a minute later.
     vanished_.removeIf(
         [&](const auto& item) { return nowMs - item.value().goneAtMs >= kRejoinForMs; });
-    for (auto it = vanished_.begin(); it != vanished_.end() && plan.probe.size() < budget; ++it) {
+    int rejoinProbes = 0;
+    for (auto it = vanished_.begin(); it != vanished_.end() && rejoinProbes < kRejoinProbesPerLook;
+         ++it) {
         if (nowMs - it->probedAtMs >= kRejoinProbeEveryMs) {
+            ++rejoinProbes;
             it->probedAtMs = nowMs;
             plan.probe.append(it.key());
         }

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <list>
 
 // Finds the roster members that no longer answer, with what every copy
@@ -33,7 +34,12 @@
 // Only an address that once answered a registration of ours (see
 // answered()) is probed after it left: a source that was never seen to
 // receive what we send, a forged one for instance, is not sent to for an
-// hour.
+// hour. Those probes share a budget of their own, kRejoinProbesPerLook, so
+// many copies that vanished at once cost little.
+//
+// Members that another watch looks after (the newer copies, see Liveness)
+// are passed over: the roster size that stretches the times and the budget
+// counts only the members left to this watch.
 class RosterWatch {
   public:
     static constexpr qint64 kLookEveryMs = 10'000;
@@ -47,6 +53,7 @@ class RosterWatch {
     static constexpr qint64 kRejoinProbeEveryMs = 60'000;
     static constexpr qint64 kRejoinForMs = 3'600'000;
     static constexpr int kRejoinAddresses = 100;
+    static constexpr int kRejoinProbesPerLook = 1;
 
     // The address has a roster line now (again). Its silence starts now.
     void joined(const QString& address, qint64 nowMs);
@@ -57,6 +64,9 @@ class RosterWatch {
     // A member answered a registration we had sent to it: it takes part
     // in a two-way exchange, and once gone it is probed to rejoin.
     void answered(const QString& address);
+    // Another watch found the member gone: it leaves, and is probed to
+    // rejoin as one that answered.
+    void vanished(const QString& address, qint64 nowMs);
 
     [[nodiscard]] int members() const { return static_cast<int>(members_.size()); }
     [[nodiscard]] QStringList memberAddresses() const { return members_.keys(); }
@@ -66,8 +76,10 @@ class RosterWatch {
         QStringList probe;  // send a registration to these
         QStringList gone;   // remove every roster line with these
     };
+    // True for a member that another watch looks after.
+    using WatchedElsewhere = std::function<bool(const QString& address)>;
     // One look: the gone are no members any more when it returns.
-    [[nodiscard]] Plan look(qint64 nowMs);
+    [[nodiscard]] Plan look(qint64 nowMs, const WatchedElsewhere& watchedElsewhere = {});
 
   private:
     using Order = std::list<QString>;  // least recently heard first

@@ -21,6 +21,9 @@ Session::Session(const QString& dataFolder, std::unique_ptr<UdpEndpoint> endpoin
     watchTimer_.setObjectName(QStringLiteral("watchTimer"));
     watchTimer_.setInterval(static_cast<int>(RosterWatch::kLookEveryMs));
     connect(&watchTimer_, &QTimer::timeout, &conference_, &Conference::watchRoster);
+    livenessTimer_.setObjectName(QStringLiteral("livenessTimer"));
+    livenessTimer_.setInterval(kLivenessTickMs);
+    connect(&livenessTimer_, &QTimer::timeout, &conference_, &Conference::tickLiveness);
     endpoint_->receiveHandler = [this](const ReceivedDatagram& datagram) {
         conference_.dispatch(datagram);
     };
@@ -68,6 +71,7 @@ Settings Session::start() {
     tickTimer_.setInterval(kFirstTickMs);
     tickTimer_.start();
     watchTimer_.start();
+    livenessTimer_.start();
     return settings;
 }
 
@@ -121,6 +125,7 @@ Session::EndReport Session::end(Settings settings) {
     }
     tickTimer_.stop();
     watchTimer_.stop();
+    livenessTimer_.stop();
     conference_.setSelfName(settings.myName);
     settings.myName = conference_.selfName();
     // The files are written first; what went wrong is told only after the

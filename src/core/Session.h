@@ -31,6 +31,8 @@ class Session : public QObject {
     // later ones refresh the clock.
     static constexpr int kFirstTickMs = 500;
     static constexpr int kClockTickMs = 1000;
+    // The liveness probes among newer copies move on this often.
+    static constexpr int kLivenessTickMs = 500;
 
     // dataFolder: where Vesmar.ini and ListCorr.dat are (ending in "/" or
     // not). endpoint: the network, owned from now on; its datagrams go to
@@ -111,6 +113,7 @@ class Session : public QObject {
     DataFiles dataFiles_;
     QTimer tickTimer_;
     QTimer watchTimer_;
+    QTimer livenessTimer_;
     QStringList loadErrors_;
     bool firstTick_ = true;
     bool closeDeferred_ = false;
