@@ -554,7 +554,8 @@ class Run:
                      f"{end - net.first_start:.1f} s after the first start")
         pairs = len({(r.src, r.dst) for r in startup if r.src and r.dst and r.src != r.dst})
         self.figures["startup_pairs"] = pairs
-        text += f"; {pairs:,} of {self.count * (self.count - 1):,} ordered pairs exchanged datagrams"
+        text += (f"; {pairs:,} of {self.count * (self.count - 1):,} ordered pairs exchanged "
+                 "datagrams")
         text += (f" (all {self.count} started within {net.last_start - net.first_start:.1f} s, "
                  f"the last sent its first datagram {begun - net.first_start:.1f} s after the "
                  "first start)")
@@ -564,10 +565,12 @@ class Run:
     def line(self) -> None:
         net = self.net
         expected = {entry(h) for h in net.hosts}
+        def complete():
+            rows = net.roster()
+            return rows if set(rows) == expected else None
+
         try:
-            rows = atspi_window.wait_until(
-                f"copy 1's roster of {self.count}",
-                lambda: (lambda r: r if set(r) == expected else None)(net.roster()), WAIT)
+            rows = atspi_window.wait_until(f"copy 1's roster of {self.count}", complete, WAIT)
         except atspi_window.AccessibilityError:
             rows = net.roster()
         others = set(net.hosts) - {1}
@@ -702,7 +705,8 @@ class Run:
                             pause_roster_held=held, pause_answers=answers)
         text = ("dropped by nobody" if not named else
                 f"✗ gone notices naming it from {len(named)} copies {named[:10]}")
-        text += "; it dropped nobody" if not dropped else             f"; ✗ it sent gone notices for {dropped[:10]}"
+        text += ("; it dropped nobody" if not dropped
+                 else f"; ✗ it sent gone notices for {dropped[:10]}")
         text += (f"; {answers} answers from it in the 30 s after it continued"
                  f" (sent: {dict(kinds.most_common(6))})")
         text += ("; ✓ still in copy 1's roster 30 s after" if held
