@@ -66,6 +66,11 @@ def main() -> int:
     run = scale_network.Run(net, idle_seconds=options.idle, progress=progress)
     started = time.time()
     failed = None
+    # The helpers' own chatter (the accessibility registry's, say) goes to a
+    # log, so that standard output holds the table alone.
+    table_out = os.dup(1)
+    chatter = os.open(os.path.join(workdir, "helpers.log"), os.O_WRONLY | os.O_CREAT, 0o644)
+    os.dup2(chatter, 1)
     try:
         progress(f"{options.count} copies of {options.program}, work folder {workdir}")
         net.open()
@@ -79,6 +84,8 @@ def main() -> int:
     finally:
         progress("cleaning up")
         net.close()
+        sys.stdout.flush()
+        os.dup2(table_out, 1)
     if failed:
         run.rows.append(("run ended early", failed))
     print(run.table(options.program))
