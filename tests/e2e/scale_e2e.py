@@ -14,7 +14,9 @@ on the bridge captured. Checked:
    roster loses it;
 4. copy 2, stopped for 20 s and continued, is named gone by nobody, is still in
    copy 1's roster 30 s later, and names nobody gone itself;
-5. the capture missed no frame (else the figures above would be too low).
+5. the capture missed no frame (else the figures above would be too low);
+6. every copy but the killed one is still running at the end and ends
+   normally on SIGTERM (under the sanitizers: no error, no leak).
 The table of the run is printed, as the benchmark prints it.
 
 Usage: scale_e2e.py <path to Vesmar>. Exits 77 (skipped) where network
@@ -78,6 +80,8 @@ def main() -> int:
          and figures.get("pause_dropped") == [],
          "the paused copy is dropped by nobody and drops nobody"),
         (net.dropped == 0, "the capture missed no frame"),
+        (len(net.exit_codes) == COPIES - 1 and set(net.exit_codes.values()) == {0},
+         "every copy still running ends normally on SIGTERM"),
     ]
     failed = 0
     for number, (passed, what) in enumerate(checks, 1):
@@ -86,6 +90,9 @@ def main() -> int:
     if aborted:
         print(f"FAIL: {aborted}")
     if failed or aborted:
+        bad = {host: code for host, code in net.exit_codes.items() if code != 0}
+        if bad:
+            print(f"# exit codes other than 0: {bad}")
         base.print_logs(workdir)
         print(f"{len(checks) - failed} passed, {failed + bool(aborted)} failed")
         return 1

@@ -205,6 +205,7 @@ class ScaleNetwork:
         self.stopped: set[int] = set()
         self.first_start = self.last_start = None
         self.dropped = None
+        self.exit_codes: dict[int, int] = {}
 
     def spawn(self, command, log_name, env=None, stdout=None):
         log = open(os.path.join(self.workdir, log_name), "ab")
@@ -232,10 +233,10 @@ class ScaleNetwork:
         offscreen = dict(plain_env, QT_QPA_PLATFORM="offscreen")
         for variable in ("DISPLAY", "AT_SPI_BUS_ADDRESS", "DBUS_SESSION_BUS_ADDRESS"):
             offscreen.pop(variable, None)
+        # ctest asks for the leak check (tests/CMakeLists.txt); by hand it is off.
         offscreen.setdefault("ASAN_OPTIONS", "detect_leaks=0")
         windowed = self.bus.env(plain_env)
-        # The accessibility bus's libraries leave blocks the leak check would report.
-        windowed.update(QT_QPA_PLATFORM="xcb", ASAN_OPTIONS="detect_leaks=0")
+        windowed.update(QT_QPA_PLATFORM="xcb", ASAN_OPTIONS=offscreen["ASAN_OPTIONS"])
         self.first_start = time.time()
         for host in self.hosts:
             self.copies[host] = self.spawn(
@@ -343,6 +344,22 @@ class ScaleNetwork:
         except OSError:
             return False
 
+    def end_copies(self) -> None:
+        """Ends the copies still running with SIGTERM, as a user's logout
+        would, and keeps their exit codes in exit_codes (None: it had to be
+        killed)."""
+        running = {h: p for h, p in self.copies.items() if p.poll() is None}
+        for process in running.values():
+            process.terminate()
+        deadline = time.monotonic() + WAIT
+        for host, process in running.items():
+            try:
+                self.exit_codes[host] = process.wait(timeout=max(1.0, deadline - time.monotonic()))
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait()
+                self.exit_codes[host] = None
+
     def close(self) -> None:
         for host in list(self.stopped):
             self.copies[host].send_signal(signal.SIGCONT)
@@ -354,6 +371,7 @@ class ScaleNetwork:
                 self.dropped = int(found.group(1)) if found else None
             except subprocess.TimeoutExpired:
                 pass
+        self.end_copies()
         base.end_processes(self.children)
         if self.bus is not None:
             self.bus.close()
