@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/window/MainWindowUi.h"
 #include "app/dialogs/UserMessages.h"
+#include "app/window/MainWindowUi.h"
 
 #include <QWidget>
 

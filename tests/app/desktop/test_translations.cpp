@@ -1,9 +1,9 @@
 #include "app/desktop/QtTranslations.h"
 #include "app/dialogs/AboutBox.h"
 #include "app/dialogs/CorrespondentDialog.h"
+#include "app/dialogs/ErrorReport.h"
 #include "app/dialogs/LogSaveDialog.h"
 #include "app/dialogs/MessageBoxes.h"
-#include "app/dialogs/ErrorReport.h"
 #include "support/ModalWatch.h"
 
 #include <QAction>

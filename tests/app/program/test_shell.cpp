@@ -1,6 +1,6 @@
 #include "app/dialogs/AboutBox.h"
-#include "app/program/Application.h"
 #include "app/dialogs/ErrorReport.h"
+#include "app/program/Application.h"
 #include "app/program/OrderlyShutdown.h"
 #include "app/window/ClockText.h"
 #include "core/ConferenceTexts.h"
