@@ -20,12 +20,11 @@ Reads commands from standard input, one JSON object a line:
 differ in their names ("NEWADDR:"), back to back as fast as the socket takes
 them, then prints {"flooded": <count>, "seconds": <time taken>}.
 """
-import json
-import os
-import selectors
 import socket
 import sys
 import time
+
+from scripted_peer import PORT, bound_socket, report, serve
 
 PREFIX = b"~#&!^~:"
 KEYWORDS = [b"AUTODETECT1", b"MYNAMEIS1:", b"AUTODETECT0", b"MYNAMEIS0:", b"MYNAMEIS2:",
@@ -87,48 +86,31 @@ def answers(data: bytes, name: bytes) -> list[bytes]:
 def flood(sock: socket.socket, command: dict) -> None:
     name = command["name"].encode("cp1251")
     entry_address = command["address"].encode("ascii")
-    target = (command["to"], 333)
+    target = (command["to"], PORT)
     start = time.monotonic()
     for i in range(command["flood"]):
         entry = "ЧУЖОЙ{:06d}".format(i).encode("cp1251") + b" _|_ " + entry_address
         sock.sendto(PREFIX + b"NEWADDR:" + name + RELAY + entry, target)
-    print(json.dumps({"flooded": command["flood"],
-                      "seconds": round(time.monotonic() - start, 3)}), flush=True)
+    report({"flooded": command["flood"], "seconds": round(time.monotonic() - start, 3)})
 
 
 def main() -> None:
     name = sys.argv[1].encode("cp1251")
-    sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
     # Room for what arrives while a flood is being sent.
-    sock.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 8 * 1024 * 1024)
-    sock.bind(("0.0.0.0", 333))
-    selector = selectors.DefaultSelector()
-    selector.register(sock, selectors.EVENT_READ)
-    # Standard input is read unbuffered, as in udp_peer.py.
-    stdin = sys.stdin.fileno()
-    selector.register(stdin, selectors.EVENT_READ)
-    print(json.dumps({"ready": True}), flush=True)
-    pending = b""
-    while True:
-        for key, _ in selector.select():
-            if key.fileobj is sock:
-                data, (host, port) = sock.recvfrom(4096)
-                print(json.dumps({"from": host, "port": port, "hex": data.hex(),
-                                  "t": time.monotonic()}), flush=True)
-                for reply in answers(data, name):
-                    sock.sendto(reply, (host, 333))
-                continue
-            chunk = os.read(stdin, 65536)
-            if not chunk:
-                return
-            pending += chunk
-            while b"\n" in pending:
-                line, pending = pending.split(b"\n", 1)
-                command = json.loads(line)
-                if "flood" in command:
-                    flood(sock, command)
-                else:
-                    sock.sendto(bytes.fromhex(command["hex"]), (command["to"], 333))
+    sock = bound_socket(receive_buffer=8 * 1024 * 1024)
+
+    def received(_key, _sock, data: bytes, sender) -> None:
+        report({"from": sender[0], "port": sender[1], "hex": data.hex(), "t": time.monotonic()})
+        for reply in answers(data, name):
+            sock.sendto(reply, (sender[0], PORT))
+
+    def command(order: dict) -> None:
+        if "flood" in order:
+            flood(sock, order)
+        else:
+            sock.sendto(bytes.fromhex(order["hex"]), (order["to"], PORT))
+
+    serve({"peer": sock}, received, command)
 
 
 if __name__ == "__main__":

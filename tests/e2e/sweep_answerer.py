@@ -10,47 +10,27 @@ the prefix followed by the address's last number (three digits), sent to port
 {"from": ..., "to": ..., "hex": ...}. Reads commands from standard input, one
 JSON object a line: {"from": <own address>, "to": <address>, "hex": <payload>}.
 """
-import json
-import os
-import selectors
-import socket
 import sys
 
-PORT = 333
+from scripted_peer import PORT, bound_socket, report, serve
+
 REQUEST = b"~#&!^~:AUTODETECT0"
 
 
 def main() -> None:
     prefix = sys.argv[1]
-    selector = selectors.DefaultSelector()
-    sockets = {}
-    for address in sys.argv[2:]:
-        sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-        sock.bind((address, PORT))
-        sockets[address] = sock
-        selector.register(sock, selectors.EVENT_READ, address)
-    stdin = sys.stdin.fileno()
-    selector.register(stdin, selectors.EVENT_READ, None)
-    print(json.dumps({"ready": True}), flush=True)
-    pending = b""
-    while True:
-        for key, _ in selector.select():
-            own = key.data
-            if own is not None:
-                data, (host, _port) = key.fileobj.recvfrom(4096)
-                print(json.dumps({"from": host, "to": own, "hex": data.hex()}), flush=True)
-                if data == REQUEST:
-                    name = f"{prefix}{int(own.rsplit('.', 1)[1]):03d}"
-                    key.fileobj.sendto(b"~#&!^~:MYNAMEIS0:" + name.encode("cp1251"), (host, PORT))
-                continue
-            chunk = os.read(stdin, 65536)
-            if not chunk:
-                return
-            pending += chunk
-            while b"\n" in pending:
-                line, pending = pending.split(b"\n", 1)
-                command = json.loads(line)
-                sockets[command["from"]].sendto(bytes.fromhex(command["hex"]), (command["to"], PORT))
+    sockets = {address: bound_socket(address) for address in sys.argv[2:]}
+
+    def received(own: str, sock, data: bytes, sender) -> None:
+        report({"from": sender[0], "to": own, "hex": data.hex()})
+        if data == REQUEST:
+            name = f"{prefix}{int(own.rsplit('.', 1)[1]):03d}"
+            sock.sendto(b"~#&!^~:MYNAMEIS0:" + name.encode("cp1251"), (sender[0], PORT))
+
+    def command(order: dict) -> None:
+        sockets[order["from"]].sendto(bytes.fromhex(order["hex"]), (order["to"], PORT))
+
+    serve(sockets, received, command)
 
 
 if __name__ == "__main__":
