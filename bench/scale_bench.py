@@ -30,7 +30,7 @@ import time
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 import scale_network  # noqa: E402  (re-runs this script under the system's Python if needed)
-import conference_e2e as base  # noqa: E402
+import harness  # noqa: E402
 import atspi_window  # noqa: E402
 
 
@@ -52,7 +52,7 @@ def main() -> int:
                         help="leave address resolution to the kernel (no neighbour entries "
                         "filled in advance)")
     options = parser.parse_args()
-    why = base.missing_prerequisite(("ip", "Xvfb", "xdotool")) or atspi_window.missing()
+    why = harness.missing_prerequisite(("ip", "Xvfb", "xdotool")) or atspi_window.missing()
     if why:
         print(f"cannot run: {why}", file=sys.stderr)
         return 2

@@ -25,29 +25,26 @@ network namespaces, Xvfb, xdotool or AT-SPI (at-spi2-core, python3-pyatspi)
 are not available. VESMAR_E2E_SCREENSHOT=<file.png> keeps a screenshot of
 the window once the lines are in.
 """
-import json
 import os
 import random
-import shutil
 import subprocess
 import sys
-import tempfile
-import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import atspi_window  # noqa: E402
 
 atspi_window.require_system_python()
 
-import conference_e2e as base  # noqa: E402
-from conference_e2e import Failure, JsonLines, cp1251  # noqa: E402
+import harness  # noqa: E402
+from harness import PREFIX, Failure, cp1251  # noqa: E402
 
 SUBNET = "10.233.99."
 COPY = 1
-PEER = base.PEER_HOST
+PEER = 4
 COPY_NAME = "АННА"
+PEER_NAME = "ТЕСТ"
 LINES = 40
-WAIT = 60.0
+WAIT = harness.WAIT
 
 
 def address(host: int) -> str:
@@ -60,78 +57,41 @@ def chat_lines() -> list[str]:
     letters = "абвгдеёжзийклмнопрстуфхцчшщъыьэюя"
     lines = []
     for i in range(LINES):
-        line = f"{base.PEER_NAME}: строка {i}"
+        line = f"{PEER_NAME}: строка {i}"
         while len(line) < 245:
             line += " " + "".join(rng.choice(letters) for _ in range(rng.randint(2, 10)))
         lines.append(line)
     return lines
 
 
-class Scenario:
+class Scenario(harness.Run):
     def __init__(self, binary: str, workdir: str):
+        super().__init__(workdir)
         self.binary = binary
-        self.workdir = workdir
-        self.net = base.TestNetwork("va", {COPY: [COPY], PEER: [PEER]}, subnet=SUBNET)
-        self.children: list[subprocess.Popen] = []
+        self.net = harness.TestNetwork("va", {COPY: [COPY], PEER: [PEER]}, subnet=SUBNET)
         self.bus = None
-        self.checks = 0
-
-    def ok(self, what: str) -> None:
-        self.checks += 1
-        print(f"ok {self.checks} - {what}", flush=True)
-
-    def spawn(self, command, log_name, env=None, capture=False):
-        log = open(os.path.join(self.workdir, log_name), "wb")
-        process = subprocess.Popen(
-            command, env=env, stdin=subprocess.PIPE if capture else subprocess.DEVNULL,
-            stdout=subprocess.PIPE if capture else log, stderr=log, text=capture)
-        self.children.append(process)
-        return process
-
-    def xdotool(self, *args: str) -> str:
-        result = subprocess.run(["xdotool", *args], env=self.x_env, check=True,
-                                capture_output=True, text=True, timeout=WAIT)
-        return result.stdout.strip()
 
     def peer_send(self, text: str) -> None:
-        command = {"to": address(COPY), "hex": cp1251(text).hex()}
-        self.peer.process.stdin.write(json.dumps(command) + "\n")
-        self.peer.process.stdin.flush()
+        self.peer.send({"to": address(COPY), "hex": cp1251(text).hex()})
 
     # -- the scenario -------------------------------------------------------
 
     def start(self) -> None:
         self.net.open()
-        display = base.start_display(self.spawn)
-        self.x_env = dict(os.environ, DISPLAY=f":{display}")
-        self.bus = atspi_window.AccessibilityBus(self.workdir, f":{display}")
+        display = self.start_display()
+        self.bus = atspi_window.AccessibilityBus(self.workdir, display)
         self.bus.start()
-
-        self.peer = JsonLines(self.spawn(
-            self.net.exec_in(PEER, sys.executable, os.path.join(base.HERE, "udp_peer.py")),
-            "peer.log", capture=True), "peer")
-        self.peer.wait_for("peer start", lambda d: d.get("ready"))
-
-        folder = os.path.join(self.workdir, "copy")
-        os.makedirs(folder)
-        shutil.copy2(self.binary, os.path.join(folder, "Vesmar"))
-        with open(os.path.join(folder, "Vesmar.ini"), "wb") as ini:
-            ini.write(cp1251(f"[ANY]\r\nMyName={COPY_NAME}\r\n"))
-        self.directory = [f"{COPY_NAME} _|_ {address(COPY)}",
-                          f"{base.PEER_NAME} _|_ {address(PEER)}"]
-        with open(os.path.join(folder, "ListCorr.dat"), "wb") as directory:
-            directory.write(b"".join(cp1251(line) + b"\r\n" for line in self.directory))
-        env = self.bus.env(os.environ)
-        # ctest asks for the leak check (tests/CMakeLists.txt); by hand it is off.
-        env.update(QT_QPA_PLATFORM="xcb",
-                   ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "detect_leaks=0"))
-        self.copy = self.spawn(self.net.exec_in(COPY, os.path.join(folder, "Vesmar")),
-                               "copy.log", env=env)
+        self.peer = self.scripted(PEER, "udp_peer.py", name="peer")
+        self.directory = [f"{COPY_NAME} _|_ {address(COPY)}", f"{PEER_NAME} _|_ {address(PEER)}"]
+        folder = harness.write_program_directory(os.path.join(self.workdir, "copy"), self.binary,
+                                                 COPY_NAME, self.directory)
+        env = harness.copy_environment(self.bus.env(os.environ), QT_QPA_PLATFORM="xcb")
+        self.copy = self.start_program(COPY, folder, env, "copy.log")
 
         # The copy registers with the peer and with itself; the peer answers.
-        expected = cp1251(base.PREFIX + "MYNAMEIS2:" + COPY_NAME).hex()
+        expected = cp1251(PREFIX + "MYNAMEIS2:" + COPY_NAME).hex()
         self.peer.wait_for("registration", lambda d: d.get("hex") == expected)
-        self.peer_send(base.PREFIX + "MYNAMEIS3:" + base.PEER_NAME)
+        self.peer_send(PREFIX + "MYNAMEIS3:" + PEER_NAME)
         self.window = atspi_window.Window.of_process(self.copy.pid)
         self.ok("the copy's window is on the accessibility bus")
 
@@ -182,7 +142,7 @@ class Scenario:
             subprocess.run(["import", "-window", "root", shot], env=self.x_env, check=False)
 
     def check_lists_and_names(self) -> None:
-        roster = [f"{COPY_NAME} _|_ {address(COPY)}", f"{base.PEER_NAME} _|_ {address(PEER)}"]
+        roster = [f"{COPY_NAME} _|_ {address(COPY)}", f"{PEER_NAME} _|_ {address(PEER)}"]
         atspi_window.wait_until("roster of both", lambda: self.window.roster_rows() == roster)
         view = self.window.find("list", "Участвуют")
         second = view.getChildAtIndex(1)
@@ -287,45 +247,21 @@ class Scenario:
             pending.extend(each.getChildAtIndex(i) for i in range(each.childCount))
 
     def finish(self) -> None:
-        self.copy.terminate()
-        if self.copy.wait(timeout=WAIT) != 0:
-            raise Failure(f"the copy ended with exit code {self.copy.returncode}")
+        self.end_program(COPY, "the copy")
         self.ok("the copy ends normally on SIGTERM")
 
     def close(self) -> None:
-        base.end_processes(self.children)
+        super().close()
         if self.bus is not None:
             self.bus.close()
-        self.net.close()
 
 
 def main() -> int:
-    if len(sys.argv) != 2:
-        print(__doc__)
-        return 2
-    why = base.missing_prerequisite(("ip", "Xvfb", "xdotool")) or \
-        atspi_window.missing()
-    if why:
-        print(f"SKIP: {why}")
-        return base.SKIP
-    workdir = tempfile.mkdtemp(prefix="vesmar-a11y-")
-    scenario = Scenario(os.path.abspath(sys.argv[1]), workdir)
-    try:
-        scenario.start()
-        scenario.check_log()
-        scenario.check_lists_and_names()
-        scenario.check_scrolling()
-        scenario.finish()
-    except (Failure, atspi_window.AccessibilityError, subprocess.CalledProcessError) as error:
-        detail = getattr(error, "stderr", "") or ""
-        print(f"FAIL: {error} {detail}".strip())
-        base.print_logs(workdir)
-        return 1
-    finally:
-        scenario.close()
-    shutil.rmtree(workdir, ignore_errors=True)
-    print(f"{scenario.checks} passed, 0 failed")
-    return 0
+    return harness.main(
+        __doc__, lambda args, workdir: Scenario(os.path.abspath(args[0]), workdir),
+        lambda s: [s.start, s.check_log, s.check_lists_and_names, s.check_scrolling, s.finish],
+        prerequisite=lambda: harness.missing_prerequisite(("ip", "Xvfb", "xdotool"))
+        or atspi_window.missing(), folder="vesmar-a11y-")
 
 
 if __name__ == "__main__":

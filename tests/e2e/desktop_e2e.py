@@ -30,15 +30,13 @@ import json
 import os
 import shutil
 import signal
-import socket
 import subprocess
 import sys
-import tempfile
 import threading
 import time
 
-from conference_e2e import (HERE, SKIP, WAIT, Failure, JsonLines, cp1251, end_processes,
-                            free_display, print_logs)
+import harness
+from harness import HERE, WAIT, Failure, JsonLines, cp1251, free_display
 
 FLOOD = 200
 MAX_NEW_IN_FLOOD = 5
@@ -132,18 +130,13 @@ class Copy:
     """One copy of the program in a namespace of its own, its directory empty."""
 
     def __init__(self, scenario, desktop: Desktop, binary: str, platform_env: dict):
-        self.folder = os.path.join(scenario.workdir, f"{desktop.name}-copy")
-        os.makedirs(self.folder)
-        shutil.copy2(binary, os.path.join(self.folder, "Vesmar"))
-        with open(os.path.join(self.folder, "Vesmar.ini"), "wb") as ini:
-            ini.write(cp1251("[ANY]\r\nMyName=ПРИЁМ\r\n"))
+        self.folder = harness.write_program_directory(
+            os.path.join(scenario.workdir, f"{desktop.name}-copy"), binary, "ПРИЁМ")
         self.namespace = f"vzd{os.getpid() % 100000}{desktop.name[0]}"
         subprocess.run(["ip", "netns", "add", self.namespace], check=True)
         scenario.namespaces.append(self.namespace)
         subprocess.run(["ip", "-n", self.namespace, "link", "set", "lo", "up"], check=True)
-        env = dict(desktop.env, **platform_env)
-        # ctest asks for the leak check (tests/CMakeLists.txt); by hand it is off.
-        env["ASAN_OPTIONS"] = os.environ.get("ASAN_OPTIONS", "detect_leaks=0")
+        env = harness.copy_environment(desktop.env, **platform_env)
         self.process = desktop.spawn(["ip", "netns", "exec", self.namespace,
                                       os.path.join(self.folder, "Vesmar")], "copy", env=env)
 
@@ -165,17 +158,11 @@ class Copy:
             return maps.read()
 
 
-class Scenario:
+class Scenario(harness.Run):
     def __init__(self, binary: str, workdir: str):
+        super().__init__(workdir)
         self.binary = binary
-        self.workdir = workdir
-        self.children: list[subprocess.Popen] = []
         self.namespaces: list[str] = []
-        self.checks = 0
-
-    def ok(self, what: str) -> None:
-        self.checks += 1
-        print(f"ok {self.checks} - {what}", flush=True)
 
     # -- Wayland --------------------------------------------------------------
 
@@ -338,33 +325,15 @@ menu.Event(labels["Выход"], "clicked", dbus.Int32(0, variant_level=1), dbus
             raise Failure("the copy did not end normally on SIGTERM")
 
     def close(self) -> None:
-        end_processes(self.children)
+        super().close()
         for namespace in self.namespaces:
             subprocess.run(["ip", "netns", "del", namespace], stderr=subprocess.DEVNULL)
 
 
 def main() -> int:
-    if len(sys.argv) != 2:
-        print(__doc__)
-        return 2
-    why = missing_prerequisite()
-    if why:
-        print(f"SKIP: {why}")
-        return SKIP
-    workdir = tempfile.mkdtemp(prefix="vesmar-desktop-")
-    scenario = Scenario(os.path.abspath(sys.argv[1]), workdir)
-    try:
-        scenario.wayland()
-        scenario.x11()
-    except (Failure, subprocess.CalledProcessError, subprocess.TimeoutExpired, OSError) as error:
-        print(f"FAIL: {error}")
-        print_logs(workdir)
-        return 1
-    finally:
-        scenario.close()
-    shutil.rmtree(workdir, ignore_errors=True)
-    print(f"{scenario.checks} passed, 0 failed")
-    return 0
+    return harness.main(__doc__, lambda args, workdir: Scenario(os.path.abspath(args[0]), workdir),
+                        lambda s: [s.wayland, s.x11], prerequisite=missing_prerequisite,
+                        folder="vesmar-desktop-")
 
 
 if __name__ == "__main__":

@@ -35,16 +35,12 @@ Vesmar> [probe letters, default all]. Exits 1 on any failed goal, 77
 (skipped) where network namespaces, Xvfb, xdotool or AT-SPI are missing.
 """
 import collections
-import contextlib
 import json
 import math
 import os
 import re
-import shutil
-import signal
 import subprocess
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -52,8 +48,8 @@ import atspi_window  # noqa: E402
 
 atspi_window.require_system_python()
 
-import conference_e2e as base  # noqa: E402  (shared helpers of the end-to-end tests)
-from conference_e2e import Failure, JsonLines, cp1251  # noqa: E402
+import harness  # noqa: E402
+from harness import Failure, JsonLines, cp1251  # noqa: E402
 from old_peer import PREFIX  # noqa: E402
 
 SUBNET = "10.225.0."
@@ -86,8 +82,8 @@ STRAY_MEMORY_LIMIT = 10.0       # MB
 OTHER_SENDERS = 1_024
 RESEND_WATCH = 6.0              # resends 1 s and 3 s after the first send
 OLD_WATCH = 5.0
-WAIT = 60.0
-HERE = base.HERE
+WAIT = harness.WAIT
+HERE = harness.HERE
 PEERS = os.path.join(HERE, "guard_peers.py")
 
 
@@ -118,46 +114,16 @@ def resident_mb(pid: int) -> float:
     raise Failure(f"process {pid} has no VmRSS")
 
 
-class Suite:
+class Suite(harness.Run):
     def __init__(self, binary: str, workdir: str, probes: str):
+        super().__init__(workdir)
         self.binary = binary
-        self.workdir = workdir
         self.probes = probes
-        self.net = base.TestNetwork("gp-", {h: [h] for h in HOSTS}, subnet=SUBNET)
-        self.children: list[subprocess.Popen] = []
-        self.copies: dict[int, subprocess.Popen] = {}
-        self.folders: dict[int, str] = {}
+        self.net = harness.TestNetwork("gp-", {h: [h] for h in HOSTS}, subnet=SUBNET)
         self.windows: dict[int, atspi_window.Window] = {}
         self.bus = None
-        self.x_env = None
-        self.checks = 0
-        self.failed: list[str] = []
-        self.figures: list[str] = []
 
     # -- helpers ------------------------------------------------------------
-
-    def spawn(self, command, log_name, env=None, capture=False):
-        log = open(os.path.join(self.workdir, log_name), "ab")
-        process = subprocess.Popen(
-            command, env=env, stdin=subprocess.PIPE if capture else subprocess.DEVNULL,
-            stdout=subprocess.PIPE if capture else log, stderr=log, text=capture)
-        self.children.append(process)
-        return process
-
-    def check(self, passed: bool, what: str, detail: str = "") -> bool:
-        """Reports one goal and goes on, so that one run shows every fault."""
-        self.checks += 1
-        if passed:
-            print(f"ok {self.checks} - {what}", flush=True)
-        else:
-            print(f"not ok {self.checks} - {what}" + (f": {detail}" if detail else ""),
-                  flush=True)
-            self.failed.append(what)
-        return passed
-
-    def figure(self, text: str) -> None:
-        self.figures.append(text)
-        print(f"# {text}", flush=True)
 
     def peer(self, host, *args, log: str, capture=True):
         return self.spawn(self.net.exec_in(host, sys.executable, PEERS, *args), log,
@@ -201,49 +167,33 @@ class Suite:
     def start_copy(self, host: int, directory: list[str], window=False, leak_check=True):
         """A fresh program directory and copy; with window, on the display and
         read through AT-SPI."""
-        folder = os.path.join(self.workdir, f"copy{host}")
-        os.makedirs(folder)
-        shutil.copy2(self.binary, os.path.join(folder, "Vesmar"))
-        with open(os.path.join(folder, "Vesmar.ini"), "wb") as ini:
-            ini.write(cp1251(f"[ANY]\r\nMyName={NAMES[host]}\r\nYesPopUp_Mess=0\r\n"
-                             "YesPopUp_Corr=0\r\nYesBeep_Mess=0\r\nYesBeep_Corr=0\r\n"))
-        with open(os.path.join(folder, "ListCorr.dat"), "wb") as listing:
-            listing.write(b"".join(cp1251(line) + b"\r\n" for line in directory))
-        self.folders[host] = folder
-        env = dict(os.environ)
-        # ctest asks for the leak check; by hand it is off. Freed blocks are
-        # not held back for use-after-free checks, so that resident memory
-        # shows what the copy keeps, not what it has churned through.
-        asan = os.environ.get("ASAN_OPTIONS", "detect_leaks=0")
+        folder = harness.write_program_directory(os.path.join(self.workdir, f"copy{host}"),
+                                                 self.binary, NAMES[host], directory, quiet=True)
+        env = harness.copy_environment(QT_QPA_PLATFORM="xcb" if window else "offscreen")
+        # Freed blocks are not held back for use-after-free checks, so that
+        # resident memory shows what the copy keeps, not what it has churned
+        # through.
+        asan = env["ASAN_OPTIONS"]
         if not leak_check:
             asan = re.sub(r"detect_leaks=\d", "", asan).strip(":") + ":detect_leaks=0"
         env["ASAN_OPTIONS"] = asan.strip(":") + ":quarantine_size_mb=0"
         if window:
             env = self.bus.env(env)
-            env["QT_QPA_PLATFORM"] = "xcb"
-        else:
-            env["QT_QPA_PLATFORM"] = "offscreen"
-        self.copies[host] = self.spawn(self.net.exec_in(host, os.path.join(folder, "Vesmar")),
-                                       f"copy{host}.log", env=env)
+        self.start_program(host, folder, env)
         if window:
             self.windows[host] = atspi_window.Window.of_process(self.copies[host].pid)
         return self.copies[host]
 
     def stop_copy(self, host: int, probe: str) -> None:
-        process = self.copies[host]
-        process.send_signal(signal.SIGTERM)
+        """Ends the copy with SIGTERM; a copy that does not end normally is a
+        failed goal of the probe, with the end of what it wrote."""
         try:
-            code = process.wait(timeout=WAIT)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            self.check(False, f"{probe}: {NAMES[host]} (host {host}) ends within {WAIT:.0f} s "
-                       "of SIGTERM")
-            return
-        if code != 0:
+            self.end_program(host, f"{NAMES[host]} (host {host})")
+        except Failure as error:
             with open(os.path.join(self.workdir, f"copy{host}.log"), "rb") as log:
                 said = log.read().decode("utf-8", "replace")[-1500:]
             self.check(False, f"{probe}: {NAMES[host]} (host {host}) ends normally on SIGTERM",
-                       f"exit code {code}: {said}")
+                       f"{error}: {said}")
 
     def saved_directory(self, host: int) -> list[bytes]:
         with open(os.path.join(self.folders[host], "ListCorr.dat"), "rb") as saved:
@@ -288,15 +238,14 @@ class Suite:
         for host in HOSTS:
             if host in NAMES and host != OLD_PEER:
                 # Answers to forged sources go to the attacker, which drops them.
-                base.run(*self.net.exec_in(host, "ip", "route", "add", FORGED_RANGE, "via",
+                harness.run(*self.net.exec_in(host, "ip", "route", "add", FORGED_RANGE, "via",
                                            address(ATTACKER)))
-                base.run(*self.net.exec_in(host, "sysctl", "-qw",
+                harness.run(*self.net.exec_in(host, "sysctl", "-qw",
                                            "net.ipv4.conf.all.rp_filter=0",
                                            "net.ipv4.conf.eth0.rp_filter=0"))
         if any(p in self.probes for p in "abde"):
-            display = base.start_display(self.spawn)
-            self.x_env = dict(os.environ, DISPLAY=f":{display}")
-            self.bus = atspi_window.AccessibilityBus(self.workdir, f":{display}")
+            display = self.start_display()
+            self.bus = atspi_window.AccessibilityBus(self.workdir, display)
             self.bus.start()
 
     # -- a. names that hold the entry separator ----------------------------
@@ -467,7 +416,7 @@ class Suite:
         quiet = self.watcher(QUIET, "quiet")
         replay_seen = self.watcher(REPLAY_COPY, "replay-copy")
         # The quiet recipient's copy never gets a line, so never confirms one.
-        base.run(*self.net.exec_in(QUIET, "nft", "add table inet gpquiet; add chain inet gpquiet"
+        harness.run(*self.net.exec_in(QUIET, "nft", "add table inet gpquiet; add chain inet gpquiet"
                                    " in { type filter hook input priority 0; }; add rule inet "
                                    f"gpquiet in ip saddr {address(SENDER)} udp dport 333 "
                                    "drop"))
@@ -499,7 +448,7 @@ class Suite:
                    "d: a receipt forged by one recipient in another's name leaves the "
                    "other's resends going", f"{len(to_quiet)} sends to it in all")
         forger.process.terminate()
-        base.run(*self.net.exec_in(QUIET, "nft", "delete", "table", "inet", "gpquiet"))
+        harness.run(*self.net.exec_in(QUIET, "nft", "delete", "table", "inet", "gpquiet"))
 
         # e. the same line again at its recipient, after 1,024 other senders.
         with replay_seen.arrived:
@@ -546,14 +495,9 @@ class Suite:
         self.start_copy(host, [])
         self.answering(host)
         seen = self.watcher(OLD_PEER, "old-peer-wire")
-        peer = JsonLines(self.spawn(self.net.exec_in(OLD_PEER, sys.executable,
-                                                     os.path.join(HERE, "udp_peer.py")),
-                                    "old-peer.log", capture=True), "old peer")
-        peer.wait_for("old peer start", lambda d: d.get("ready"))
+        peer = self.scripted(OLD_PEER, "udp_peer.py", name="old peer", log="old-peer.log")
         registration = PREFIX + b"MYNAMEIS2:" + cp1251(NAMES[OLD_PEER])
-        peer.process.stdin.write(json.dumps({"to": address(host),
-                                             "hex": registration.hex()}) + "\n")
-        peer.process.stdin.flush()
+        peer.send({"to": address(host), "hex": registration.hex()})
         time.sleep(OLD_WATCH)
         with seen.arrived:
             arrived = [d for d in seen.lines if d.get("src") == address(host)]
@@ -569,70 +513,42 @@ class Suite:
         self.stop_copy(host, "f")
 
     def close(self) -> None:
-        base.end_processes(self.children)
+        super().close()
         if self.bus is not None:
             self.bus.close()
-        self.net.close()
-
-
-def missing_nftables() -> str:
-    if shutil.which("nft") is None:
-        return "nft is not installed (nftables)"
-    return ""
 
 
 def main() -> int:
-    if len(sys.argv) not in (2, 3):
-        print(__doc__)
-        return 2
-    probes = sys.argv[2] if len(sys.argv) == 3 else "abcdef"
-    why = base.missing_prerequisite(("ip", "Xvfb", "xdotool")) or atspi_window.missing() or \
-        missing_nftables()
-    if why:
-        print(f"SKIP: {why}")
-        return base.SKIP
-    workdir = tempfile.mkdtemp(prefix="vesmar-guard-")
-    suite = Suite(os.path.abspath(sys.argv[1]), workdir, probes)
-    started = time.monotonic()
-    aborted = []
-    try:
-        suite.open()
-        steps = [("a", lambda: suite.probe_separator(SEPARATOR_SMALL, SEPARATOR_COUNTS[0],
-                                                     True, SEPARATOR_WATCH)),
-                 ("a", lambda: suite.probe_separator(SEPARATOR_LARGE, SEPARATOR_COUNTS[1],
-                                                     False, SEPARATOR_LARGE_WATCH)),
-                 ("b", suite.probe_relay), ("c", suite.probe_strays),
-                 ("d", suite.probe_receipts_and_replay), ("f", suite.probe_old_peer)]
-        for letter, step in steps:
-            if letter not in probes and not (letter == "d" and "e" in probes):
-                continue
-            begun = time.monotonic()
-            try:
-                step()
-            except Exception as error:  # noqa: BLE001 (AT-SPI's errors too: the run goes on)
-                detail = getattr(error, "stderr", "") or ""
-                print(f"not ok - probe {letter} stopped: {type(error).__name__}: {error} "
-                      f"{detail}".strip(), flush=True)
-                aborted.append(letter)
+    def steps(suite: Suite) -> list:
+        chosen = [("a", lambda: suite.probe_separator(SEPARATOR_SMALL, SEPARATOR_COUNTS[0],
+                                                      True, SEPARATOR_WATCH)),
+                  ("a", lambda: suite.probe_separator(SEPARATOR_LARGE, SEPARATOR_COUNTS[1],
+                                                      False, SEPARATOR_LARGE_WATCH)),
+                  ("b", suite.probe_relay), ("c", suite.probe_strays),
+                  ("d", suite.probe_receipts_and_replay), ("f", suite.probe_old_peer)]
+        return [("opening the network", suite.open)] + [
+            (f"probe {letter}", timed(suite, letter, step)) for letter, step in chosen
+            if letter in suite.probes or (letter == "d" and "e" in suite.probes)]
+
+    return harness.main(
+        __doc__, lambda args, workdir: Suite(os.path.abspath(args[0]), workdir,
+                                             args[1] if len(args) == 2 else "abcdef"),
+        steps, arguments=(1, 2), folder="vesmar-guard-", go_on=True,
+        prerequisite=lambda: harness.missing_prerequisite(("ip", "Xvfb", "xdotool"))
+        or atspi_window.missing() or harness.missing_nftables())
+
+
+def timed(suite: Suite, letter: str, step):
+    """The probe, its time printed; none without the network."""
+    def run() -> None:
+        if not suite.net.created:
+            raise Failure("the test network is not there")
+        begun = time.monotonic()
+        try:
+            step()
+        finally:
             print(f"# probe {letter} took {time.monotonic() - begun:.0f} s", flush=True)
-    finally:
-        suite.close()
-    print(f"# whole run {time.monotonic() - started:.0f} s")
-    for text in suite.figures:
-        print(f"# {text}")
-    if suite.failed or aborted:
-        base.print_logs(workdir)
-        # The logs and data files stay for a look; the program copies go.
-        for folder in suite.folders.values():
-            with contextlib.suppress(OSError):
-                os.remove(os.path.join(folder, "Vesmar"))
-        print(f"# logs and data files in {workdir}")
-        print(f"{suite.checks - len(suite.failed)} passed, "
-              f"{len(suite.failed) + len(aborted)} failed")
-        return 1
-    shutil.rmtree(workdir, ignore_errors=True)
-    print(f"{suite.checks} passed, 0 failed")
-    return 0
+    return run
 
 
 if __name__ == "__main__":

@@ -18,16 +18,13 @@ namespaces are not available.
 """
 import json
 import os
-import shutil
 import signal
 import subprocess
 import sys
-import tempfile
 import time
 
-from conference_e2e import (HERE, PEER_HOST, PREFIX, SKIP, Failure, JsonLines, TestNetwork,
-                            address, cp1251, end_processes, missing_prerequisite,
-                            print_logs)
+import harness
+from harness import HERE, PREFIX, Failure
 
 BURST = 5000
 BURST_TIMEOUT = 300.0
@@ -35,43 +32,31 @@ SIGNAL_DEADLINE = 5.0
 BURST_HOST = 1
 SIGNAL_HOST = 2
 BURST_PEER_HOST = 3
+PEER_HOST = 4
+SUBNET = "10.233.77."
 
 
-class Scenario:
+def address(host: int) -> str:
+    return SUBNET + str(host)
+
+
+class Scenario(harness.Run):
     def __init__(self, binary: str, workdir: str):
+        super().__init__(workdir)
         self.binary = binary
-        self.workdir = workdir
-        self.net = TestNetwork()
-        self.children: list[subprocess.Popen] = []
-        self.checks = 0
-
-    def ok(self, what: str) -> None:
-        self.checks += 1
-        print(f"ok {self.checks} - {what}", flush=True)
+        self.net = harness.TestNetwork("vz", {host: [host] for host in [1, 2, 3, PEER_HOST]},
+                                       SUBNET)
 
     def log_path(self, name: str) -> str:
         return os.path.join(self.workdir, name)
 
-    def spawn(self, command: list[str], log_name: str, capture=False, env=None):
-        log = open(self.log_path(log_name), "wb")
-        process = subprocess.Popen(
-            command, env=env, stdin=subprocess.PIPE if capture else subprocess.DEVNULL,
-            stdout=subprocess.PIPE if capture else log, stderr=log, text=capture)
-        self.children.append(process)
-        return process
-
     def start_copy(self, host: int, name: str, directory: bytes) -> subprocess.Popen:
-        folder = os.path.join(self.workdir, f"copy{host}")
-        os.makedirs(folder)
-        shutil.copy2(self.binary, os.path.join(folder, "Vesmar"))
-        with open(os.path.join(folder, "Vesmar.ini"), "wb") as ini:
-            ini.write(cp1251(f"[ANY]\r\nMyName={name}\r\n"))
+        folder = harness.write_program_directory(os.path.join(self.workdir, f"copy{host}"),
+                                                 self.binary, name)
         with open(os.path.join(folder, "ListCorr.dat"), "wb") as listing:
             listing.write(directory)
-        env = dict(os.environ, ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "detect_leaks=0"),
-                   QT_QPA_PLATFORM="offscreen")
-        return self.spawn(self.net.exec_in(host, os.path.join(folder, "Vesmar")),
-                          f"copy{host}.log", env=env)
+        return self.start_program(host, folder,
+                                  harness.copy_environment(QT_QPA_PLATFORM="offscreen"))
 
     def check_burst(self) -> None:
         self.start_copy(BURST_HOST, "ПРИЁМ", b"")
@@ -93,16 +78,12 @@ class Scenario:
                 f"({result['seconds']} s)")
 
     def check_signal_end(self) -> None:
-        python = sys.executable
-        peer = JsonLines(self.spawn(self.net.exec_in(PEER_HOST, python,
-                                                     os.path.join(HERE, "udp_peer.py")),
-                                    "peer.log", capture=True), "peer")
-        peer.wait_for("peer start", lambda d: d.get("ready"))
+        peer = self.scripted(PEER_HOST, "udp_peer.py", name="peer")
         # Unresolvable names before and after the peer's line, and a NUL that
         # keeps the file from being read whole.
         lines = ["ПЛОХОЙ _|_ nosuch.invalid", f"ТЕСТ _|_ {address(PEER_HOST)}",
                  "ДРУГОЙ _|_ other.invalid"]
-        directory = b"".join(cp1251(line) + b"\r\n" for line in lines) + b"\0tail\r\n"
+        directory = harness.directory_bytes(lines) + b"\0tail\r\n"
         copy = self.start_copy(SIGNAL_HOST, "КОНЕЦ", directory)
         registration = (PREFIX + "MYNAMEIS2:КОНЕЦ").encode("cp1251").hex()
         peer.wait_for("registration", lambda d: d.get("hex") == registration, timeout=60)
@@ -133,34 +114,12 @@ class Scenario:
         self.ok(f"SIGTERM ends the copy in {took:.2f} s with the exit notice sent and the "
                 "problems on standard error")
 
-    def close(self) -> None:
-        end_processes(self.children)
-        self.net.close()
-
 
 def main() -> int:
-    if len(sys.argv) != 2:
-        print(__doc__)
-        return 2
-    why = missing_prerequisite(tools=("ip",))
-    if why:
-        print(f"SKIP: {why}")
-        return SKIP
-    workdir = tempfile.mkdtemp(prefix="vesmar-robust-")
-    scenario = Scenario(os.path.abspath(sys.argv[1]), workdir)
-    try:
-        scenario.net.open()
-        scenario.check_signal_end()
-        scenario.check_burst()
-    except (Failure, subprocess.CalledProcessError, ValueError) as error:
-        print(f"FAIL: {error}")
-        print_logs(workdir)
-        return 1
-    finally:
-        scenario.close()
-    shutil.rmtree(workdir, ignore_errors=True)
-    print(f"{scenario.checks} passed, 0 failed")
-    return 0
+    return harness.main(
+        __doc__, lambda args, workdir: Scenario(os.path.abspath(args[0]), workdir),
+        lambda s: [s.net.open, s.check_signal_end, s.check_burst],
+        prerequisite=lambda: harness.missing_prerequisite(("ip",)), folder="vesmar-robust-")
 
 
 if __name__ == "__main__":

@@ -23,15 +23,13 @@ Usage: scale_e2e.py <path to Vesmar>. Exits 77 (skipped) where network
 namespaces, Xvfb, xdotool or AT-SPI are not available.
 """
 import os
-import shutil
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import scale_network  # noqa: E402  (re-runs this script under the system's Python if needed)
 import atspi_window  # noqa: E402
-import conference_e2e as base  # noqa: E402
+import harness  # noqa: E402
 
 COPIES = 20
 IDLE_SECONDS = 60.0
@@ -43,62 +41,60 @@ def progress(text: str) -> None:
     print(f"# [{time.strftime('%H:%M:%S')}] {text}", flush=True)
 
 
+class ScaleTest(harness.Run):
+    """The network of copies and the run of the benchmark; the checks are made
+    on the run's figures once every copy has ended."""
+
+    def __init__(self, binary: str, workdir: str):
+        super().__init__(workdir)
+        self.binary = binary
+        self.net = scale_network.ScaleNetwork(binary, COPIES, workdir)
+        self.run = scale_network.Run(self.net, idle_seconds=IDLE_SECONDS, startup_limit=90.0,
+                                     kill_limit=REMOVAL_LIMIT + 15, progress=progress)
+        self.closed = False
+
+    def measure(self) -> None:
+        self.net.open()
+        self.run.all()
+
+    def close(self) -> None:
+        if not self.closed:
+            self.closed = True
+            self.net.close()
+
+    def judge(self) -> None:
+        """After close(): the exit codes are known then."""
+        self.close()
+        print(self.run.table(self.binary))
+        figures = self.run.figures
+        others = COPIES - 1
+        self.check(figures.get("reached") == others and figures.get("confirmed") == others,
+                   f"a line from copy 1 reaches all {others} others and each confirms it")
+        self.check(figures.get("idle_max", IDLE_LIMIT + 1) <= IDLE_LIMIT
+                   and figures.get("idle_mean", IDLE_LIMIT + 1) <= IDLE_LIMIT,
+                   f"idle: at most {IDLE_LIMIT:.0f} datagrams sent per copy per minute "
+                   "(mean and max)")
+        self.check(figures.get("removed_by") == figures.get("survivors", -1)
+                   and (figures.get("removal_max") or REMOVAL_LIMIT + 1) <= REMOVAL_LIMIT
+                   and figures.get("roster_lost") is not None,
+                   f"the killed copy is removed by every survivor within {REMOVAL_LIMIT:.0f} s")
+        self.check(figures.get("pause_named_by") == [] and figures.get("pause_roster_held") is True
+                   and figures.get("pause_dropped") == [],
+                   "the paused copy is dropped by nobody and drops nobody")
+        self.check(self.net.dropped == 0, "the capture missed no frame")
+        codes = self.net.exit_codes
+        bad = {host: code for host, code in codes.items() if code != 0}
+        self.check(len(codes) == COPIES - 1 and not bad,
+                   "every copy still running ends normally on SIGTERM",
+                   f"exit codes other than 0: {bad}" if bad else "")
+
+
 def main() -> int:
-    if len(sys.argv) != 2:
-        print(__doc__)
-        return 2
-    why = base.missing_prerequisite(("ip", "Xvfb", "xdotool")) or atspi_window.missing()
-    if why:
-        print(f"SKIP: {why}")
-        return base.SKIP
-    workdir = tempfile.mkdtemp(prefix="vesmar-scale-")
-    net = scale_network.ScaleNetwork(os.path.abspath(sys.argv[1]), COPIES, workdir)
-    run = scale_network.Run(net, idle_seconds=IDLE_SECONDS, startup_limit=90.0,
-                            kill_limit=REMOVAL_LIMIT + 15, progress=progress)
-    aborted = None
-    try:
-        net.open()
-        run.all()
-    except Exception as error:  # noqa: BLE001 (AT-SPI's errors too: the run is reported)
-        aborted = f"{type(error).__name__}: {error}"
-    finally:
-        net.close()
-    print(run.table(sys.argv[1]))
-    figures = run.figures
-    others = COPIES - 1
-    checks = [
-        (figures.get("reached") == others and figures.get("confirmed") == others,
-         f"a line from copy 1 reaches all {others} others and each confirms it"),
-        (figures.get("idle_max", IDLE_LIMIT + 1) <= IDLE_LIMIT
-         and figures.get("idle_mean", IDLE_LIMIT + 1) <= IDLE_LIMIT,
-         f"idle: at most {IDLE_LIMIT:.0f} datagrams sent per copy per minute (mean and max)"),
-        (figures.get("removed_by") == figures.get("survivors", -1)
-         and (figures.get("removal_max") or REMOVAL_LIMIT + 1) <= REMOVAL_LIMIT
-         and figures.get("roster_lost") is not None,
-         f"the killed copy is removed by every survivor within {REMOVAL_LIMIT:.0f} s"),
-        (figures.get("pause_named_by") == [] and figures.get("pause_roster_held") is True
-         and figures.get("pause_dropped") == [],
-         "the paused copy is dropped by nobody and drops nobody"),
-        (net.dropped == 0, "the capture missed no frame"),
-        (len(net.exit_codes) == COPIES - 1 and set(net.exit_codes.values()) == {0},
-         "every copy still running ends normally on SIGTERM"),
-    ]
-    failed = 0
-    for number, (passed, what) in enumerate(checks, 1):
-        print(f"{'ok' if passed else 'not ok'} {number} - {what}")
-        failed += not passed
-    if aborted:
-        print(f"FAIL: {aborted}")
-    if failed or aborted:
-        bad = {host: code for host, code in net.exit_codes.items() if code != 0}
-        if bad:
-            print(f"# exit codes other than 0: {bad}")
-        base.print_logs(workdir)
-        print(f"{len(checks) - failed} passed, {failed + bool(aborted)} failed")
-        return 1
-    shutil.rmtree(workdir, ignore_errors=True)
-    print(f"{len(checks)} passed, 0 failed")
-    return 0
+    return harness.main(
+        __doc__, lambda args, workdir: ScaleTest(os.path.abspath(args[0]), workdir),
+        lambda s: [s.measure, s.judge], go_on=True, folder="vesmar-scale-",
+        prerequisite=lambda: harness.missing_prerequisite(("ip", "Xvfb", "xdotool"))
+        or atspi_window.missing())
 
 
 if __name__ == "__main__":

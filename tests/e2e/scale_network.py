@@ -2,7 +2,7 @@
 """Many copies of the built program on one bridge, and every datagram between them.
 
 ScaleNetwork starts N copies, each in a network namespace of its own on one
-bridge (conference_e2e.TestNetwork), at 10.27.0.1 to 10.27.0.N, each from a
+bridge (harness.TestNetwork), at 10.27.0.1 to 10.27.0.N, each from a
 program directory of its own whose directory file lists all N addresses, its
 own too. Copy 1 shows its window on an Xvfb display and talks to a private
 AT-SPI bus (atspi_window.py), so that its roster can be read and a line put
@@ -40,8 +40,8 @@ import atspi_window  # noqa: E402
 
 atspi_window.require_system_python()
 
-import conference_e2e as base  # noqa: E402  (shared helpers of the end-to-end tests)
-from conference_e2e import Failure, cp1251  # noqa: E402
+import harness  # noqa: E402
+from harness import Failure, cp1251  # noqa: E402
 
 SUBNET = "10.27.0."
 PREFIX = b"~#&!^~:"
@@ -195,7 +195,7 @@ class ScaleNetwork:
         self.static_neighbours = static_neighbours
         self.workdir = workdir
         self.hosts = list(range(1, count + 1))
-        self.net = base.TestNetwork(tag, {h: [h] for h in self.hosts}, subnet=SUBNET)
+        self.net = harness.TestNetwork(tag, {h: [h] for h in self.hosts}, subnet=SUBNET)
         self.children: list[subprocess.Popen] = []
         self.copies: dict[int, subprocess.Popen] = {}
         self.capture_process = None
@@ -220,7 +220,7 @@ class ScaleNetwork:
         self.net.open()
         if self.static_neighbours:
             self.fill_neighbours()
-        display = base.start_display(self.spawn)
+        display = harness.start_display(self.spawn)
         self.x_env = dict(plain_env, DISPLAY=f":{display}")
         self.bus = atspi_window.AccessibilityBus(self.workdir, f":{display}")
         self.bus.start()
@@ -268,18 +268,13 @@ class ScaleNetwork:
     def write_program_directory(self, host: int) -> str:
         folder = os.path.join(self.workdir, f"copy{host}")
         os.makedirs(folder)
-        program = os.path.join(folder, "Vesmar")
+        program = os.path.join(folder, harness.PROGRAM)
         try:
             os.link(self.binary, program)   # one file in the page cache for all
         except OSError:
             shutil.copy2(self.binary, program)
-        with open(os.path.join(folder, "Vesmar.ini"), "wb") as ini:
-            # No alerts: a window that came forward would take the focus.
-            ini.write(cp1251(f"[ANY]\r\nMyName={name(host)}\r\nYesPopUp_Mess=0\r\n"
-                             "YesPopUp_Corr=0\r\nYesBeep_Mess=0\r\nYesBeep_Corr=0\r\n"))
-        with open(os.path.join(folder, "ListCorr.dat"), "wb") as directory:
-            directory.write(b"".join(cp1251(entry(h)) + b"\r\n" for h in self.hosts))
-        return folder
+        return harness.write_program_directory(folder, None, name(host),
+                                               [entry(h) for h in self.hosts], quiet=True)
 
     def records(self) -> list:
         return self.capture.update()
@@ -372,7 +367,7 @@ class ScaleNetwork:
             except subprocess.TimeoutExpired:
                 pass
         self.end_copies()
-        base.end_processes(self.children)
+        harness.end_processes(self.children)
         if self.bus is not None:
             self.bus.close()
         self.net.close()

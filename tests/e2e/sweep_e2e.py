@@ -19,18 +19,14 @@ once. Nothing is sent outside the namespaces this test makes.
 Usage: sweep_e2e.py <path to Vesmar>. Exits 77 (skipped) where network
 namespaces, Xvfb or xdotool are not available.
 """
-import json
 import os
-import shutil
-import signal
 import subprocess
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import conference_e2e as base  # noqa: E402  (shared helpers of the end-to-end tests)
-from conference_e2e import Failure, JsonLines, cp1251  # noqa: E402
+import harness  # noqa: E402
+from harness import PREFIX, Failure, cp1251  # noqa: E402
 
 SUBNET = "10.233.88."
 SCRIPTED = range(1, 251)
@@ -38,9 +34,9 @@ COPIES = {251: "БОРИС", 252: "ВЕРА", 253: "АННА"}
 SEEKER = 253
 ABSENT = 254            # inside the /24, nobody there
 LATE_ANSWER_WAIT = 2.0  # how long the program waits after its last request
-WAIT = 60.0
+WAIT = harness.WAIT
 TOTAL_LIMIT = 240.0     # the whole test, set-up included
-REQUEST = base.PREFIX + "AUTODETECT0"
+REQUEST = PREFIX + "AUTODETECT0"
 
 
 def address(host: int) -> str:
@@ -51,60 +47,27 @@ def answer_name(host: int) -> str:
     return COPIES.get(host) or f"УЗЕЛ{host:03d}"
 
 
-class SweepScenario(base.Scenario):
-    """Reuses the children, X and SIGTERM handling of the conference scenario."""
-
+class SweepScenario(harness.Run):
     def __init__(self, binary: str, workdir: str):
-        super().__init__(binary, workdir)
+        super().__init__(workdir)
+        self.binary = binary
         # One namespace holds every scripted peer's address; one per copy.
-        self.net = base.TestNetwork("vs", {"peers": list(SCRIPTED), **{h: [h] for h in COPIES}},
-                                    SUBNET)
-        self.started = time.monotonic()
-        self.figures: list[str] = []
-
-    def write_program_directory(self, host: int) -> str:
-        folder = os.path.join(self.workdir, f"copy{host}")
-        os.makedirs(folder)
-        shutil.copy2(self.binary, os.path.join(folder, "Vesmar"))
-        with open(os.path.join(folder, "Vesmar.ini"), "wb") as ini:
-            ini.write(cp1251(f"[ANY]\r\nMyName={COPIES[host]}\r\n"))
-        if host == SEEKER:
-            with open(os.path.join(folder, "ListCorr.dat"), "wb") as directory:
-                directory.write(cp1251(f"БОРИС _|_ {address(251)}\r\n"))
-        return folder
+        self.net = harness.TestNetwork("vs", {"peers": list(SCRIPTED),
+                                              **{h: [h] for h in COPIES}}, SUBNET)
 
     def start(self) -> None:
         self.net.open()
-        display = base.start_display(self.spawn)
-        self.x_env = dict(os.environ, DISPLAY=f":{display}")
-        python = sys.executable
-        here = base.HERE
-        self.wire = TimedLines(self.spawn(
-            self.net.exec_in("hub", python, os.path.join(here, "wire_sniffer.py"), "port"),
-            "sniffer.log", capture=True), "wire")
-        self.wire.wait_for("sniffer start", lambda d: d.get("ready"))
-        self.peer = JsonLines(self.spawn(
-            self.net.exec_in("peers", python, os.path.join(here, "sweep_answerer.py"), "УЗЕЛ",
-                             *(address(h) for h in SCRIPTED)),
-            "answerer.log", capture=True), "answerer")
-        self.peer.wait_for("answerer start", lambda d: d.get("ready"))
+        display = self.start_display()
+        self.wire = self.sniffer(stamped=True)
+        self.peer = self.scripted("peers", "sweep_answerer.py", "УЗЕЛ",
+                                  *(address(h) for h in SCRIPTED), name="answerer")
         for host in COPIES:
-            folder = self.write_program_directory(host)
-            self.folders[host] = folder
-            env = dict(os.environ, ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "detect_leaks=0"),
-                       DISPLAY=self.x_env["DISPLAY"])
-            env["QT_QPA_PLATFORM"] = "xcb" if host == SEEKER else "offscreen"
-            self.copies[host] = self.spawn(
-                self.net.exec_in(host, os.path.join(folder, "Vesmar")), f"copy{host}.log", env=env)
-
-    def focus(self, title: str, timeout: float) -> str:
-        window = self.x_tool("timeout", str(int(timeout)), "xdotool", "search", "--sync",
-                             "--onlyvisible", "--name", f"^{title}$").splitlines()[0]
-        self.xdotool("windowfocus", "--sync", window)
-        focused = self.xdotool("getwindowfocus", "-f")
-        if focused != window:
-            raise Failure(f"window {title} did not get the keyboard focus")
-        return window
+            directory = [f"БОРИС _|_ {address(251)}"] if host == SEEKER else None
+            folder = harness.write_program_directory(os.path.join(self.workdir, f"copy{host}"),
+                                                     self.binary, COPIES[host], directory)
+            env = harness.copy_environment(
+                DISPLAY=display, QT_QPA_PLATFORM="xcb" if host == SEEKER else "offscreen")
+            self.start_program(host, folder, env)
 
     def start_search(self) -> None:
         """Ctrl+F in the main window, then Ctrl+Enter in the dialog. While the
@@ -112,10 +75,10 @@ class SweepScenario(base.Scenario):
         so the key is pressed again until the dialog opens."""
         deadline = time.monotonic() + WAIT
         while True:
-            self.focus("Зовница", WAIT)
+            self.focus_titled("Зовница")
             self.xdotool("key", "ctrl+f")
             try:
-                self.focus("Найти в сети", 3)
+                self.focus_titled("Найти в сети", 3)
                 break
             except (subprocess.CalledProcessError, subprocess.TimeoutExpired, Failure):
                 if time.monotonic() > deadline:
@@ -133,7 +96,7 @@ class SweepScenario(base.Scenario):
             text = bytes.fromhex(line["hex"]).decode("cp1251")
             if line["src"] == address(SEEKER) and text == REQUEST and line["dport"] == 333:
                 requests.setdefault(line["dst"], []).append(line)
-            elif line["dst"] == address(SEEKER) and text.startswith(base.PREFIX + "MYNAMEIS0:"):
+            elif line["dst"] == address(SEEKER) and text.startswith(PREFIX + "MYNAMEIS0:"):
                 answers.setdefault(line["src"], []).append((text, line["t"]))
         return requests, answers
 
@@ -160,12 +123,12 @@ class SweepScenario(base.Scenario):
             raise Failure(f"search {round_number}: addresses not asked exactly once: {twice}")
         for source, seen in answers.items():
             host = int(source.rsplit(".", 1)[1])
-            if seen[0][0] != base.PREFIX + "MYNAMEIS0:" + answer_name(host):
+            if seen[0][0] != PREFIX + "MYNAMEIS0:" + answer_name(host):
                 raise Failure(f"search {round_number}: {source} answered {seen[0][0]!r}")
         first_request = min(line["t"] for seen in requests.values() for line in seen)
         last_request = max(line["t"] for seen in requests.values() for line in seen)
         last_answer = max(t for seen in answers.values() for _, t in seen)
-        self.figures.append(
+        self.figure(
             f"search {round_number}: {len(requests)} asked in {last_request - first_request:.3f} s"
             f", last answer {last_answer - last_request:.3f} s after the last request")
         if last_answer - last_request >= LATE_ANSWER_WAIT:
@@ -178,11 +141,11 @@ class SweepScenario(base.Scenario):
         # Everything the seeker received has been handled once it answers a
         # link check sent after the last answer.
         since = self.peer.mark()
-        self.peer_command(1, SEEKER, base.PREFIX + "AUTODETECT1")
-        expected_answer = cp1251(base.PREFIX + "MYNAMEIS1:" + COPIES[SEEKER]).hex()
+        self.peer_command(1, SEEKER, PREFIX + "AUTODETECT1")
+        expected_answer = cp1251(PREFIX + "MYNAMEIS1:" + COPIES[SEEKER]).hex()
         self.peer.wait_for("link-check answer", lambda d: d.get("hex") == expected_answer,
                            since=since)
-        self.stop_copy(SEEKER)
+        self.end_program(SEEKER)
         with open(os.path.join(self.folders[SEEKER], "ListCorr.dat"), "rb") as saved:
             lines = saved.read().decode("cp1251").split("\r\n")
         if lines[-1] != "":
@@ -198,68 +161,28 @@ class SweepScenario(base.Scenario):
 
     def peer_command(self, from_host: int, to_host: int, text: str) -> None:
         command = {"from": address(from_host), "to": address(to_host), "hex": cp1251(text).hex()}
-        self.peer.process.stdin.write(json.dumps(command) + "\n")
-        self.peer.process.stdin.flush()
+        self.peer.send(command)
 
 
-class TimedLines(JsonLines):
-    """JsonLines that also notes when each line arrived ("t", monotonic seconds)."""
+    def wait_past_late_answers(self) -> None:
+        time.sleep(max(0.0, self.search_ended_at - time.monotonic()))
 
-    def _read(self) -> None:
-        for raw in self.process.stdout:
-            line = json.loads(raw)
-            line["t"] = time.monotonic()
-            with self.arrived:
-                self.lines.append(line)
-                self.arrived.notify_all()
+    def finish(self) -> None:
+        for host in (251, 252):
+            self.end_program(host)
+        self.ok("the other copies end normally on SIGTERM")
 
-
-def time_cap_reached(_signum, _frame) -> None:
-    raise Failure(f"the test did not end within {TOTAL_LIMIT:.0f} s")
+    def report_failure(self) -> None:
+        harness.print_logs(self.workdir, leave_out=("sniffer.log",))
 
 
 def main() -> int:
-    if len(sys.argv) != 2:
-        print(__doc__)
-        return 2
-    why = base.missing_prerequisite()
-    if why:
-        print(f"SKIP: {why}")
-        return base.SKIP
-    workdir = tempfile.mkdtemp(prefix="vesmar-sweep-")
-    scenario = SweepScenario(os.path.abspath(sys.argv[1]), workdir)
-    # The whole test is capped: a hang anywhere ends it with a failure.
-    signal.signal(signal.SIGALRM, time_cap_reached)
-    signal.alarm(int(TOTAL_LIMIT))
-    try:
-        scenario.start()
-        scenario.focus("Зовница", WAIT)
-        scenario.check_search(1)
-        time.sleep(max(0.0, scenario.search_ended_at - time.monotonic()))
-        scenario.check_search(2)
-        scenario.check_directory()
-        for host in (251, 252):
-            scenario.stop_copy(host)
-        scenario.ok("the other copies end normally on SIGTERM")
-    except (Failure, subprocess.CalledProcessError) as error:
-        signal.alarm(0)
-        detail = getattr(error, "stderr", "") or ""
-        print(f"FAIL: {error} {detail}".strip())
-        for log in sorted(os.listdir(workdir)):
-            path = os.path.join(workdir, log)
-            if os.path.isfile(path) and log.endswith(".log") and log != "sniffer.log":
-                with open(path, errors="replace") as text:
-                    tail = text.read()[-2000:]
-                print(f"--- {log} ---\n{tail}")
-        return 1
-    finally:
-        signal.alarm(0)
-        scenario.close()
-    shutil.rmtree(workdir, ignore_errors=True)
-    for figure in scenario.figures:
-        print(figure)
-    print(f"{scenario.checks} passed, 0 failed, {time.monotonic() - scenario.started:.1f} s")
-    return 0
+    return harness.main(
+        __doc__, lambda args, workdir: SweepScenario(os.path.abspath(args[0]), workdir),
+        lambda s: [s.start, lambda: s.focus_titled("Зовница"), lambda: s.check_search(1),
+                   s.wait_past_late_answers, lambda: s.check_search(2), s.check_directory,
+                   s.finish],
+        folder="vesmar-sweep-", time_limit=TOTAL_LIMIT)
 
 
 if __name__ == "__main__":

@@ -48,14 +48,11 @@ Usage: trust_e2e.py <path to Vesmar>. Exits 77 (skipped) where network
 namespaces, nftables, Xvfb, xdotool or AT-SPI are not available.
 """
 import collections
-import json
 import os
 import re
-import shutil
 import signal
 import subprocess
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -63,13 +60,13 @@ import atspi_window  # noqa: E402
 
 atspi_window.require_system_python()
 
-import conference_e2e as base  # noqa: E402  (shared helpers of the end-to-end tests)
-from conference_e2e import Failure, JsonLines, cp1251  # noqa: E402
+import harness  # noqa: E402
+from harness import Failure, cp1251  # noqa: E402
 from old_peer import PREFIX, old_dispatch  # noqa: E402
 
 SUBNET = "10.233.79."
 ANNA, BORIS, OLD = 1, 2, 4
-NAMES = {ANNA: "АННА", BORIS: "БОРИС", OLD: base.PEER_NAME}
+NAMES = {ANNA: "АННА", BORIS: "БОРИС", OLD: "ТЕСТ"}
 LINES = 500
 REPEATED_AT = (100, 400)       # the two sends of the one text sent twice
 LOSS_PERCENT = 20
@@ -84,7 +81,7 @@ LINK_CHECK_LIMIT = 5.0
 FLOOD = 100_000
 RELAY_LIMIT = 1000
 FLOOD_ENTRY_ADDRESS = SUBNET + "250"   # inside the test network, where nobody is
-WAIT = 60.0
+WAIT = harness.WAIT
 
 
 def address(host: int) -> str:
@@ -112,23 +109,16 @@ def chat_texts() -> list[str]:
 
 
 def directory_bytes() -> bytes:
-    return b"".join(cp1251(entry(host)) + b"\r\n" for host in (ANNA, BORIS, OLD))
+    return harness.directory_bytes(entry(host) for host in (ANNA, BORIS, OLD))
 
 
-class Scenario:
+class Scenario(harness.Run):
     def __init__(self, binary: str, workdir: str):
+        super().__init__(workdir)
         self.binary = binary
-        self.workdir = workdir
-        self.net = base.TestNetwork("vt", {h: [h] for h in NAMES}, subnet=SUBNET)
-        self.children: list[subprocess.Popen] = []
-        self.copies: dict[int, subprocess.Popen] = {}
+        self.net = harness.TestNetwork("vt", {h: [h] for h in NAMES}, subnet=SUBNET)
         self.windows: dict[int, atspi_window.Window] = {}
-        self.folders: dict[int, str] = {}
         self.bus = None
-        self.checks = 0
-        self.failed: list[str] = []
-        self.aborted = False
-        self.figures: list[str] = []
         self.texts = chat_texts()
         self.lines = [NAMES[ANNA] + ": " + text for text in self.texts]
         self.unconfirmed_text = "эту строку БОРИС уже не подтвердит"
@@ -136,54 +126,15 @@ class Scenario:
 
     # -- helpers ------------------------------------------------------------
 
-    def spawn(self, command, log_name, env=None, capture=False):
-        log = open(os.path.join(self.workdir, log_name), "ab")
-        process = subprocess.Popen(
-            command, env=env, stdin=subprocess.PIPE if capture else subprocess.DEVNULL,
-            stdout=subprocess.PIPE if capture else log, stderr=log, text=capture)
-        self.children.append(process)
-        return process
-
-    def check(self, passed: bool, what: str, detail: str = "") -> bool:
-        """Reports one check and goes on, so that one run shows every fault."""
-        self.checks += 1
-        if passed:
-            print(f"ok {self.checks} - {what}", flush=True)
-        else:
-            print(f"not ok {self.checks} - {what}" + (f": {detail}" if detail else ""),
-                  flush=True)
-            self.failed.append(what)
-        return passed
-
-    def figure(self, text: str) -> None:
-        self.figures.append(text)
-        print(f"# {text}", flush=True)
-
-    def xdotool(self, *args: str) -> str:
-        result = subprocess.run(["xdotool", *args], env=self.x_env, check=True,
-                                capture_output=True, text=True, timeout=WAIT)
-        return result.stdout.strip()
-
     def nft(self, host: int, *args: str) -> None:
-        base.run(*self.net.exec_in(host, "nft", *args))
+        harness.run(*self.net.exec_in(host, "nft", *args))
 
     def peer_send(self, host: int, data: bytes) -> None:
-        command = {"to": address(host), "hex": data.hex()}
-        self.peer.process.stdin.write(json.dumps(command) + "\n")
-        self.peer.process.stdin.flush()
-
-    def peer_records(self) -> list[dict]:
-        with self.peer.arrived:
-            return [line for line in self.peer.lines if "hex" in line]
+        self.peer.send({"to": address(host), "hex": data.hex()})
 
     def start_copy(self, host: int) -> None:
-        env = self.bus.env(os.environ)
-        # ctest asks for the leak check (tests/CMakeLists.txt); by hand it is off.
-        env.update(QT_QPA_PLATFORM="xcb",
-                   ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "detect_leaks=0"))
-        self.copies[host] = self.spawn(
-            self.net.exec_in(host, os.path.join(self.folders[host], "Vesmar")),
-            f"copy{host}.log", env=env)
+        env = harness.copy_environment(self.bus.env(os.environ), QT_QPA_PLATFORM="xcb")
+        self.start_program(host, self.folders[host], env)
         self.windows[host] = atspi_window.Window.of_process(self.copies[host].pid)
 
     def roster(self, host: int) -> set:
@@ -203,33 +154,16 @@ class Scenario:
 
     def start(self) -> None:
         self.net.open()
-        display = base.start_display(self.spawn)
-        self.x_env = dict(os.environ, DISPLAY=f":{display}")
-        self.bus = atspi_window.AccessibilityBus(self.workdir, f":{display}")
+        display = self.start_display()
+        self.bus = atspi_window.AccessibilityBus(self.workdir, display)
         self.bus.start()
-
-        python = sys.executable
-        self.wire = JsonLines(self.spawn(
-            self.net.exec_in("hub", python, os.path.join(base.HERE, "wire_sniffer.py"), "port"),
-            "sniffer.log", capture=True), "wire")
-        self.wire.wait_for("sniffer start", lambda d: d.get("ready"))
-        self.peer = JsonLines(self.spawn(
-            self.net.exec_in(OLD, python, os.path.join(base.HERE, "old_peer.py"), NAMES[OLD]),
-            "peer.log", capture=True), "old peer")
-        self.peer.wait_for("peer start", lambda d: d.get("ready"))
-
+        self.wire = self.sniffer()
+        self.peer = self.scripted(OLD, "old_peer.py", NAMES[OLD], name="old peer",
+                                  log="peer.log")
         for host in (ANNA, BORIS):
-            folder = os.path.join(self.workdir, f"copy{host}")
-            os.makedirs(folder)
-            shutil.copy2(self.binary, os.path.join(folder, "Vesmar"))
-            with open(os.path.join(folder, "Vesmar.ini"), "wb") as ini:
-                # No alerts: a window that came forward would take the
-                # keyboard focus from the window the lines are typed into.
-                ini.write(cp1251(f"[ANY]\r\nMyName={NAMES[host]}\r\nYesPopUp_Mess=0\r\n"
-                                 "YesPopUp_Corr=0\r\nYesBeep_Mess=0\r\nYesBeep_Corr=0\r\n"))
-            with open(os.path.join(folder, "ListCorr.dat"), "wb") as directory:
-                directory.write(directory_bytes())
-            self.folders[host] = folder
+            self.folders[host] = harness.write_program_directory(
+                os.path.join(self.workdir, f"copy{host}"), self.binary, NAMES[host],
+                [entry(h) for h in (ANNA, BORIS, OLD)], quiet=True)
             self.start_copy(host)
 
     def join(self) -> None:
@@ -262,13 +196,9 @@ class Scenario:
 
     def focus_window(self) -> None:
         pid = self.copies[ANNA].pid
-        self.x_window = self.xdotool("search", "--sync", "--onlyvisible", "--all", "--pid",
-                                     str(pid), "--name", "^Зовница$").splitlines()[0]
-        self.xdotool("windowfocus", "--sync", self.x_window)
-        focused = self.xdotool("getwindowfocus", "-f")
-        if focused != self.x_window:
-            raise Failure(f"АННА's window {self.x_window} did not get the keyboard focus "
-                          f"({focused} has it)")
+        self.x_window = self.focus(self.xdotool("search", "--sync", "--onlyvisible", "--all",
+                                                "--pid", str(pid), "--name",
+                                                "^Зовница$").splitlines()[0], "АННА's window")
         field = self.windows[ANNA].find("text", "Сообщение")
         self.field_editable = field.queryEditableText()
         self.field_text = field.queryText()
@@ -438,7 +368,7 @@ class Scenario:
         answers = collections.Counter()   # answers to its registrations, by sender
         names = {address(host): cp1251(name) for host, name in NAMES.items()}
         expected = collections.Counter(self.lines + [NAMES[ANNA] + ": " + self.unconfirmed_text])
-        for record in self.peer_records():
+        for record in self.peer.records():
             data = bytes.fromhex(record["hex"])
             src = record["from"]
             if b"\0" in data:
@@ -480,8 +410,7 @@ class Scenario:
         since = self.peer.mark()
         command = {"flood": FLOOD, "to": address(ANNA), "name": NAMES[OLD],
                    "address": FLOOD_ENTRY_ADDRESS}
-        self.peer.process.stdin.write(json.dumps(command) + "\n")
-        self.peer.process.stdin.flush()
+        self.peer.send(command)
         flooded = self.peer.wait_for("end of the flood", lambda d: "flooded" in d,
                                      since=since)
         self.figure(f"{FLOOD} directory entries sent to АННА in {flooded['seconds']} s")
@@ -602,72 +531,26 @@ class Scenario:
             self.check(saved.read() == directory_bytes(), "БОРИС's saved directory is unchanged")
 
     def close(self) -> None:
-        base.end_processes(self.children)
+        super().close()
         if self.bus is not None:
             self.bus.close()
-        self.net.close()
 
 
-def missing_nftables() -> str:
-    """Why nftables cannot drop datagrams inside a test namespace, or ""."""
-    if shutil.which("nft") is None:
-        return "nft is not installed (nftables)"
-    probe = f"vtnft{os.getpid() % 100000}"
-    subprocess.run(["ip", "netns", "add", probe], check=True, capture_output=True)
-    try:
-        result = subprocess.run(
-            ["ip", "netns", "exec", probe, "nft", "add table inet probe; "
-             "add chain inet probe in { type filter hook input priority 0; }; "
-             "add rule inet probe in udp dport 333 numgen random mod 100 < 20 drop"],
-            capture_output=True, text=True)
-    finally:
-        subprocess.run(["ip", "netns", "del", probe], capture_output=True)
-    if result.returncode != 0:
-        return "nftables cannot drop datagrams in a namespace: " + result.stderr.strip()
-    return ""
+def end_sniffer(scenario: Scenario) -> None:
+    # The flood would swamp the recording bridge: it has seen what it must.
+    scenario.wire.process.terminate()
 
 
 def main() -> int:
-    if len(sys.argv) != 2:
-        print(__doc__)
-        return 2
-    why = base.missing_prerequisite(("ip", "Xvfb", "xdotool")) or atspi_window.missing() or \
-        missing_nftables()
-    if why:
-        print(f"SKIP: {why}")
-        return base.SKIP
-    workdir = tempfile.mkdtemp(prefix="vesmar-trust-")
-    scenario = Scenario(os.path.abspath(sys.argv[1]), workdir)
-    started = time.monotonic()
-    try:
-        scenario.start()
-        scenario.join()
-        scenario.loss(True)
-        scenario.send_lines()
-        scenario.check_delivery()
-        scenario.loss(False)
-        scenario.check_wire()
-        # The flood would swamp the recording bridge: it has seen what it must.
-        scenario.wire.process.terminate()
-        scenario.check_roster_watch()
-        scenario.finish()
-        atspi_window.pump(1.0)  # the exit notices on their way to the old peer
-        scenario.check_old_peer()
-    except Exception as error:  # noqa: BLE001 (AT-SPI's errors too: the run is reported)
-        detail = getattr(error, "stderr", "") or ""
-        print(f"FAIL: {type(error).__name__}: {error} {detail}".strip())
-        scenario.aborted = True
-    finally:
-        scenario.close()
-    print(f"# whole run {time.monotonic() - started:.0f} s")
-    if scenario.failed or scenario.aborted:
-        base.print_logs(workdir)
-        failed = len(scenario.failed) + (1 if scenario.aborted else 0)
-        print(f"{scenario.checks - len(scenario.failed)} passed, {failed} failed")
-        return 1
-    shutil.rmtree(workdir, ignore_errors=True)
-    print(f"{scenario.checks} passed, 0 failed")
-    return 0
+    return harness.main(
+        __doc__, lambda args, workdir: Scenario(os.path.abspath(args[0]), workdir),
+        lambda s: [s.start, s.join, lambda: s.loss(True), s.send_lines, s.check_delivery,
+                   lambda: s.loss(False), s.check_wire, lambda: end_sniffer(s),
+                   s.check_roster_watch, s.finish,
+                   # The exit notices on their way to the old peer.
+                   lambda: atspi_window.pump(1.0), s.check_old_peer],
+        prerequisite=lambda: harness.missing_prerequisite(("ip", "Xvfb", "xdotool"))
+        or atspi_window.missing() or harness.missing_nftables(), folder="vesmar-trust-")
 
 
 if __name__ == "__main__":

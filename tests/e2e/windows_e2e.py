@@ -30,32 +30,23 @@ available.
 """
 import os
 import shutil
-import signal
 import subprocess
 import sys
-import tempfile
 import time
 import zipfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import conference_e2e as base  # noqa: E402
-from conference_e2e import Failure, JsonLines  # noqa: E402
+import harness  # noqa: E402
+from harness import PREFIX, Failure, cp1251  # noqa: E402
 
-SKIP = 77
-PREFIX = "~#&!^~:"
 # Where newer copies exchange their handshake and receipts.
 HANDSHAKE_PORT = 334
 SUBNET = "10.233.81."
 WINDOWS, LINUX, PEER = 1, 2, 4
 NAMES = {WINDOWS: "ОКНА", LINUX: "ЛИНУКС", PEER: "ПИР"}
-WAIT = 60.0
-HERE = os.path.dirname(os.path.abspath(__file__))
+WAIT = harness.WAIT
 # The displays this test may use.
 DISPLAYS = range(81, 90)
-
-
-def cp1251(text: str) -> bytes:
-    return text.encode("cp1251")
 
 
 def address(host: int) -> str:
@@ -66,59 +57,23 @@ def entry(host: int) -> str:
     return f"{NAMES[host]} _|_ {address(host)}"
 
 
-def directory_bytes(*hosts: int) -> bytes:
-    return b"".join(cp1251(entry(host)) + b"\r\n" for host in hosts)
+def directory_lines(*hosts: int) -> list[str]:
+    return [entry(host) for host in hosts]
 
 
-def settings_bytes(host: int) -> bytes:
-    # No alerts: a window that came forward would take the keyboard focus
-    # from the window the lines are typed into.
-    return cp1251(f"[ANY]\r\nMyName={NAMES[host]}\r\nYesPopUp_Mess=0\r\nYesPopUp_Corr=0\r\n"
-                  "YesBeep_Mess=0\r\nYesBeep_Corr=0\r\n")
-
-
-def free_display() -> int:
-    for number in DISPLAYS:
-        if not os.path.exists(f"/tmp/.X11-unix/X{number}") and not os.path.exists(
-                f"/tmp/.X{number}-lock"):
-            return number
-    raise Failure("no free X display number in :81-:89")
-
-
-class Scenario:
+class Scenario(harness.Run):
     def __init__(self, package: str, linux_binary: str, prefix: str, workdir: str):
+        super().__init__(workdir)
         self.package = package
         self.linux_binary = linux_binary
         self.prefix = prefix
-        self.workdir = workdir
-        self.net = base.TestNetwork(tag="ws-", groups={h: [h] for h in (WINDOWS, LINUX, PEER)},
-                                    subnet=SUBNET)
-        self.children: list[subprocess.Popen] = []
-        self.copies: dict[int, subprocess.Popen] = {}
+        self.net = harness.TestNetwork("ws-", {h: [h] for h in (WINDOWS, LINUX, PEER)},
+                                       subnet=SUBNET)
         self.windows: dict[int, str] = {}
-        self.checks = 0
+        self.peer = self.wire = None
+        self.wineserver_env = None
 
     # -- helpers ------------------------------------------------------------
-
-    def spawn(self, command: list[str], log_name: str, env=None, capture=False, cwd=None):
-        log = open(os.path.join(self.workdir, log_name), "wb")
-        process = subprocess.Popen(
-            command, env=env, cwd=cwd, stdin=subprocess.PIPE if capture else subprocess.DEVNULL,
-            stdout=subprocess.PIPE if capture else log, stderr=log, text=capture)
-        self.children.append(process)
-        return process
-
-    def ok(self, what: str) -> None:
-        self.checks += 1
-        print(f"ok {self.checks} - {what}", flush=True)
-
-    def x_tool(self, *command: str, timeout: float = WAIT) -> str:
-        result = subprocess.run(command, env=self.x_env, check=True,
-                                capture_output=True, text=True, timeout=timeout)
-        return result.stdout.strip()
-
-    def xdotool(self, *args: str) -> str:
-        return self.x_tool("xdotool", *args)
 
     def wine_env(self) -> dict:
         env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all",
@@ -127,9 +82,7 @@ class Scenario:
         return env
 
     def peer_send(self, host: int, text: str) -> None:
-        self.peer.process.stdin.write(
-            '{"to": "%s", "hex": "%s"}\n' % (address(host), cp1251(text).hex()))
-        self.peer.process.stdin.flush()
+        self.peer.send({"to": address(host), "hex": cp1251(text).hex()})
 
     def peer_receives(self, host: int, text: str, what: str, since: int = 0) -> dict:
         expected = cp1251(text).hex()
@@ -180,12 +133,7 @@ class Scenario:
             time.sleep(0.3)
 
     def type_line(self, host: int, text: str) -> None:
-        window = self.windows[host]
-        self.xdotool("windowfocus", "--sync", window)
-        focused = self.xdotool("getwindowfocus", "-f")
-        if focused != window:
-            raise Failure(f"{NAMES[host]}'s window {window} did not get the keyboard focus "
-                          f"({focused} has it)")
+        self.focus(self.windows[host], f"{NAMES[host]}'s window")
         self.xdotool("type", "--delay", "40", text)
         self.xdotool("key", "Return")
 
@@ -205,17 +153,11 @@ class Scenario:
                 archive.extractall(os.path.join(self.workdir, "windows"))
         if not os.path.isfile(os.path.join(self.win_folder, "Vesmar.exe")):
             raise Failure(f"{self.package} holds no Vesmar/Vesmar.exe")
-        with open(os.path.join(self.win_folder, "Vesmar.ini"), "wb") as ini:
-            ini.write(settings_bytes(WINDOWS))
-        with open(os.path.join(self.win_folder, "ListCorr.dat"), "wb") as directory:
-            directory.write(directory_bytes(LINUX, PEER))
-        self.linux_folder = os.path.join(self.workdir, "linux")
-        os.makedirs(self.linux_folder)
-        shutil.copy2(self.linux_binary, os.path.join(self.linux_folder, "Vesmar"))
-        with open(os.path.join(self.linux_folder, "Vesmar.ini"), "wb") as ini:
-            ini.write(settings_bytes(LINUX))
-        with open(os.path.join(self.linux_folder, "ListCorr.dat"), "wb") as directory:
-            directory.write(directory_bytes(WINDOWS, PEER))
+        harness.write_program_directory(self.win_folder, None, NAMES[WINDOWS],
+                                        directory_lines(LINUX, PEER), quiet=True)
+        self.linux_folder = harness.write_program_directory(
+            os.path.join(self.workdir, "linux"), self.linux_binary, NAMES[LINUX],
+            directory_lines(WINDOWS, PEER), quiet=True)
 
     def prepare_wine(self) -> None:
         """A Windows 10 prefix, and its wineserver started inside the Windows
@@ -254,15 +196,7 @@ class Scenario:
     def start(self) -> None:
         self.unpack()
         self.net.open()
-        display = free_display()
-        self.spawn(["Xvfb", f":{display}", "-screen", "0", "2000x1100x24", "-nolisten", "tcp",
-                    "-noreset"], "xvfb.log")
-        deadline = time.monotonic() + WAIT
-        while not os.path.exists(f"/tmp/.X11-unix/X{display}"):
-            if time.monotonic() > deadline:
-                raise Failure("Xvfb did not start")
-            time.sleep(0.1)
-        self.x_env = dict(os.environ, DISPLAY=f":{display}")
+        self.start_display(numbers=DISPLAYS, screen="2000x1100x24")
         # A Cyrillic and a Latin group, so that xdotool finds every letter in
         # the keymap and never remaps a key while it types. Cyrillic first:
         # the lines typed are Cyrillic, and a letter in the first group needs
@@ -270,26 +204,16 @@ class Scenario:
         self.x_tool("setxkbmap", "-layout", "ru,us")
         self.prepare_wine()
 
-        python = sys.executable
-        self.wire = JsonLines(self.spawn(
-            self.net.exec_in("hub", python, os.path.join(HERE, "wire_sniffer.py"), "port"),
-            "sniffer.log", capture=True), "wire")
-        self.wire.wait_for("sniffer start", lambda d: d.get("ready"))
-        self.peer = JsonLines(self.spawn(
-            self.net.exec_in(PEER, python, os.path.join(HERE, "udp_peer.py")),
-            "peer.log", capture=True), "peer")
-        self.peer.wait_for("peer start", lambda d: d.get("ready"))
+        self.wire = self.sniffer()
+        self.peer = self.scripted(PEER, "udp_peer.py", name="peer")
 
         self.copies[WINDOWS] = self.start_windows_copy("windows.log")
         self.windows[WINDOWS] = self.find_window(WINDOWS)
         self.check_socket_in_namespace()
         self.ok("the Windows program's window «Зовница» maps under Wine; its port 333 is "
                 "open in its namespace")
-        env = dict(os.environ, QT_QPA_PLATFORM="xcb", DISPLAY=self.x_env["DISPLAY"],
-                   ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "detect_leaks=0"))
-        self.copies[LINUX] = self.spawn(
-            self.net.exec_in(LINUX, os.path.join(self.linux_folder, "Vesmar")), "linux.log",
-            env=env)
+        env = harness.copy_environment(QT_QPA_PLATFORM="xcb", DISPLAY=self.x_env["DISPLAY"])
+        self.start_program(LINUX, self.linux_folder, env, "linux.log")
         self.windows[LINUX] = self.find_window(LINUX)
         # Both windows open in the middle of the screen; without a window
         # manager the later one covers the other, and the mouse clicks meant
@@ -460,7 +384,7 @@ class Scenario:
 
         with open(os.path.join(self.win_folder, "ListCorr.dat"), "rb") as saved:
             directory = saved.read()
-        expected = directory_bytes(LINUX, PEER)
+        expected = harness.directory_bytes(directory_lines(LINUX, PEER))
         if directory != expected:
             raise Failure(f"ListCorr.dat holds {directory!r}, expected {expected!r}")
         with open(os.path.join(self.win_folder, "Vesmar.ini"), "rb") as saved:
@@ -474,21 +398,21 @@ class Scenario:
                 "CRLF lines")
 
     def finish(self) -> None:
-        process = self.copies[LINUX]
-        process.send_signal(signal.SIGTERM)
-        try:
-            code = process.wait(timeout=WAIT)
-        except subprocess.TimeoutExpired:
-            raise Failure("the Linux copy did not end within 60 s of SIGTERM")
-        if code != 0:
-            raise Failure(f"the Linux copy ended with exit code {code}")
+        self.end_program(LINUX, "the Linux copy")
         self.ok("the Linux copy ends normally")
 
+    def report_failure(self) -> None:
+        self.screenshot("failure.png")
+        for collected in (self.peer, self.wire):
+            if collected is not None:
+                collected.print_datagrams()
+        super().report_failure()
+
     def close(self) -> None:
-        base.end_processes(self.children)
-        env = getattr(self, "wineserver_env", None)
-        if env:
-            subprocess.run(["wineserver", "-k"], env=env, capture_output=True, timeout=60)
+        harness.end_processes(self.children)
+        if self.wineserver_env:
+            subprocess.run(["wineserver", "-k"], env=self.wineserver_env, capture_output=True,
+                           timeout=60)
         self.net.close()
 
 
@@ -501,43 +425,17 @@ MESSAGE_FIELD = (197, 81)
 
 
 def main() -> int:
-    if len(sys.argv) not in (3, 4):
-        print(__doc__)
-        return 2
-    why = base.missing_prerequisite(("ip", "Xvfb", "setxkbmap", "xdotool", "wine", "wineserver"))
-    if why:
-        print(f"SKIP: {why}")
-        return SKIP
-    workdir = tempfile.mkdtemp(prefix="vesmar-e2e-windows-")
-    prefix = os.path.abspath(sys.argv[3]) if len(sys.argv) == 4 else os.path.join(workdir, "wine")
-    scenario = Scenario(os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]), prefix,
-                        workdir)
-    try:
-        scenario.start()
-        scenario.check_registration()
-        scenario.check_chat()
-        scenario.check_private_line()
-        scenario.check_second_start()
-        scenario.check_close()
-        scenario.finish()
-    except (Failure, subprocess.CalledProcessError, subprocess.TimeoutExpired) as error:
-        detail = getattr(error, "stderr", "") or ""
-        print(f"FAIL: {error} {detail}".strip())
-        scenario.screenshot("failure.png")
-        for name in ("peer", "wire"):
-            collected = getattr(scenario, name, None)
-            for line in collected.lines if collected else []:
-                if "hex" in line:
-                    text = bytes.fromhex(line["hex"]).decode("cp1251", errors="replace")
-                    print(f"{name}: {line.get('from') or line.get('src')} -> "
-                          f"{line.get('dst', 'peer')}: {text!r}")
-        base.print_logs(workdir)
-        return 1
-    finally:
-        scenario.close()
-    shutil.rmtree(workdir, ignore_errors=True)
-    print(f"{scenario.checks} passed, 0 failed")
-    return 0
+    def make(args: list[str], workdir: str) -> Scenario:
+        prefix = os.path.abspath(args[2]) if len(args) == 3 else os.path.join(workdir, "wine")
+        return Scenario(os.path.abspath(args[0]), os.path.abspath(args[1]), prefix, workdir)
+
+    return harness.main(
+        __doc__, make,
+        lambda s: [s.start, s.check_registration, s.check_chat, s.check_private_line,
+                   s.check_second_start, s.check_close, s.finish],
+        arguments=(2, 3), folder="vesmar-e2e-windows-",
+        prerequisite=lambda: harness.missing_prerequisite(
+            ("ip", "Xvfb", "setxkbmap", "xdotool", "wine", "wineserver")))
 
 
 if __name__ == "__main__":
