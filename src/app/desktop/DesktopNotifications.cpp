@@ -51,13 +51,6 @@ DesktopNotifications::DesktopNotifications(const QDBusConnection& bus, QObject* 
 
 DesktopNotifications::~DesktopNotifications() = default;
 
-QString DesktopNotifications::bodyText(const QString& latest, int count) {
-    if (count <= 1) {
-        return latest;
-    }
-    return latest + u"\n(всего: "_s + QString::number(count) + u')';
-}
-
 void DesktopNotifications::show(const QString& text) {
     latest_ = text;
     ++count_;
